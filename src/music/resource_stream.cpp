@@ -1,0 +1,127 @@
+#include "music/resource_stream.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/resources.h"
+
+ResourceStream* OpenResourceStream(int id, const char* typeName) {
+    ResourceStream* stream = new (std::nothrow) ResourceStream{};
+    if (stream == nullptr)
+        return nullptr;
+    ResourceBytes bytes;
+    // Resources are far below 2 GiB; a larger one is treated as missing rather
+    // than truncated to a wrong size.
+    if (FindResourceBytes(typeName, id, bytes) && bytes.size <= INT32_MAX) {
+        stream->data = bytes.data;
+        stream->size = static_cast<int32_t>(bytes.size);
+    }
+    return stream;
+}
+
+void ReadResourceStream(void* destination, int32_t count, ResourceStream* stream) {
+    if (stream == nullptr || count <= 0)
+        return;
+    const int32_t remaining = stream->size - stream->position;
+    if (count >= remaining)
+        count = remaining;
+    if (count <= 0 || stream->data == nullptr)
+        return;
+    std::memcpy(destination, stream->data + stream->position, static_cast<size_t>(count));
+    stream->position += count;
+}
+
+void SeekResourceStream(ResourceStream* stream, int32_t offset, int32_t origin) {
+    if (stream == nullptr)
+        return;
+    // 64-bit arithmetic: an offset near the 32-bit limits must not overflow.
+    int64_t position = stream->position;
+    switch (origin) {
+    case 0:
+        position = offset;
+        break;
+    case 1:
+        position += offset;
+        break;
+    case 2:
+        position = static_cast<int64_t>(stream->size) + offset;
+        break;
+    default:
+        break;
+    }
+    // A position before the data would make the next read copy from outside
+    // the resource, so seeks are clamped at both ends.
+    if (position < 0)
+        position = 0;
+    if (position > stream->size)
+        position = stream->size;
+    stream->position = static_cast<int32_t>(position);
+}
+
+int32_t TellResourceStream(ResourceStream* stream) {
+    return stream != nullptr ? stream->position : 0;
+}
+
+void CloseResourceStream(ResourceStream* stream) {
+    delete stream;
+}
+
+namespace {
+MusicFileOps musicFileOps;
+}
+
+void SetMusicFileOps(ResourceStream* (*open)(int), void (*close)(ResourceStream*),
+                     void (*read)(void*, int32_t, ResourceStream*),
+                     void (*seek)(ResourceStream*, int32_t, int32_t),
+                     int32_t (*tell)(ResourceStream*)) {
+    if (open && close && read && seek && tell)
+        musicFileOps = MusicFileOps{open, close, read, seek, tell};
+    else
+        musicFileOps = MusicFileOps{};
+}
+
+bool MusicFileOpsComplete() {
+    return musicFileOps.open != nullptr;
+}
+
+ResourceStream* OpenMusicResource(int id) {
+    return OpenResourceStream(id, "VOXARESOURCE");
+}
+
+MusicFile* OpenMusicFile(int id) {
+    if (!MusicFileOpsComplete())
+        return nullptr;
+    MusicFile* file = new (std::nothrow) MusicFile{};
+    if (file == nullptr)
+        return nullptr;
+    file->stream = musicFileOps.open(id);
+    if (file->stream == nullptr) {
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+void CloseMusicFile(MusicFile* file) {
+    if (file == nullptr)
+        return;
+    if (musicFileOps.close != nullptr)
+        musicFileOps.close(file->stream);
+    delete file;
+}
+
+void MusicRead(void* destination, int32_t count, MusicFile* file) {
+    if (file != nullptr && musicFileOps.read != nullptr)
+        musicFileOps.read(destination, count, file->stream);
+}
+
+void MusicSeek(MusicFile* file, int32_t offset, int32_t origin) {
+    if (file != nullptr && musicFileOps.seek != nullptr)
+        musicFileOps.seek(file->stream, offset, origin);
+}
+
+int32_t MusicTell(MusicFile* file) {
+    if (file == nullptr || musicFileOps.tell == nullptr)
+        return 0;
+    return musicFileOps.tell(file->stream);
+}
