@@ -68,7 +68,8 @@ inline constexpr int32_t kMaxMixRate = 192000;
 // nothing changed, for a rate outside kMinMixRate..kMaxMixRate or while a
 // ring is allocated (its size depends on the rate).
 bool SetMixRate(int32_t rate);
-// Allocates the zero-filled ring and mix area for the current geometry.
+// Allocates the zero-filled ring and mix area for the current geometry,
+// replacing any earlier ones: never while a device still plays pcmRing.
 // False when memory runs out or no rate is set.
 bool AllocateMixRing();
 void FreeMixRing();

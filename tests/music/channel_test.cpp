@@ -153,18 +153,6 @@ TEST_F(ChannelTest, EnvelopeLoopJumpsBack) {
     EXPECT_FALSE(channel.panningEnvelope.stopped);
 }
 
-TEST_F(ChannelTest, FadeOutStopsAtZero) {
-    Instrument instrument{};
-    instrument.fadeout = 30000;
-    channel.fadeVolume = 65536;
-    FadeOut(channel, instrument);
-    EXPECT_EQ(channel.fadeVolume, 35536);
-    FadeOut(channel, instrument);
-    FadeOut(channel, instrument);
-    EXPECT_EQ(channel.fadeVolume, 0);
-    EXPECT_EQ(channel.flags & kUpdateVolume, kUpdateVolume);
-}
-
 TEST_F(ChannelTest, VibratoValues) {
     channel.vibratoDepth = 8;
     channel.vibratoPosition = 8;
@@ -217,21 +205,6 @@ TEST_F(ChannelTest, TremorTwoOnThreeOff) {
         heard.push_back(channel.volume + channel.volumeDelta);
     }
     EXPECT_EQ(heard, (std::vector<int>{40, 40, 0, 0, 0, 40, 40, 0, 0, 0}));
-}
-
-TEST_F(ChannelTest, TonePortamentoStopsAtItsTarget) {
-    channel.period = 1000;
-    channel.tonePortaTarget = 1100;
-    channel.tonePortaSpeed = 10;
-    TonePortamento(channel);
-    EXPECT_EQ(channel.period, 1040);
-    TonePortamento(channel);
-    TonePortamento(channel);
-    EXPECT_EQ(channel.period, 1100);
-    channel.tonePortaTarget = 1090;
-    TonePortamento(channel);
-    EXPECT_EQ(channel.period, 1090);
-    EXPECT_EQ(channel.flags & kUpdateFrequency, kUpdateFrequency);
 }
 
 TEST_F(ChannelTest, AutoVibratoWaveforms) {
