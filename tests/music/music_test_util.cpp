@@ -9,7 +9,7 @@ SongPtr LoadXm(const std::vector<uint8_t>& bytes, SongLoadError* error) {
 XmSong OneInstrumentSong(int channels) {
     XmSong song;
     song.channels = channels;
-    song.patterns.push_back(Pattern(song));
+    song.patterns.push_back(EmptyPattern(song));
     XmSample sample = SixteenBitSample(1000, [](int i) { return (i % 100) * 300 - 15000; });
     sample.loopType = 1;
     sample.loopStart = 0;

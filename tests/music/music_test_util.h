@@ -9,7 +9,7 @@
 
 #include "music/mixer.h"
 #include "music/song.h"
-#include "xm_writer.h"
+#include "xm_test_writer.h"
 
 struct SongDeleter {
     void operator()(Song* song) const { FreeSong(song); }

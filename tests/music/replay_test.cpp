@@ -119,7 +119,7 @@ TEST_F(ReplayTest, SpeedAndTempoEffects) {
 
 TEST_F(ReplayTest, OrdersRowsAndRestart) {
     XmSong xm = OneInstrumentSong();
-    xm.patterns = {Pattern(xm, 2), Pattern(xm, 3)};
+    xm.patterns = {EmptyPattern(xm, 2), EmptyPattern(xm, 3)};
     xm.orders = {0, 1, 0};
     xm.restartPosition = 1;
     xm.tempo = 2;
@@ -132,7 +132,8 @@ TEST_F(ReplayTest, OrdersRowsAndRestart) {
 TEST_F(ReplayTest, BreaksAndJumps) {
     XmSong xm = OneInstrumentSong(2);
     xm.tempo = 1;
-    xm.patterns = {Pattern(xm, 4), Pattern(xm, 64), Pattern(xm, 32), Pattern(xm, 4)};
+    xm.patterns = {EmptyPattern(xm, 4), EmptyPattern(xm, 64), EmptyPattern(xm, 32),
+                   EmptyPattern(xm, 4)};
     xm.patterns[0].At(1, 0) = {0, 0, 0, 0x0D, 0x64};  // row 64 does not exist: row 0
     xm.patterns[1].At(0, 0) = {0, 0, 0, 0x0D, 0x1F};  // 1 × 10 + 15: row 25 of the next order
     xm.patterns[2].At(25, 1) = {0, 0, 0, 0x0D, 0x40}; // row 40 of a 4-row pattern: row 0
@@ -159,8 +160,8 @@ TEST_F(ReplayTest, BreaksAndJumps) {
 TEST_F(ReplayTest, OddOrderListsStayInsideTheSong) {
     XmSong xm = OneInstrumentSong();
     xm.tempo = 1;
-    xm.patterns = {Pattern(xm, 2), Pattern(xm, 0)}; // pattern 1 has no rows
-    xm.orders = {1, 0, 7};                          // 7 is not stored: 64 empty rows
+    xm.patterns = {EmptyPattern(xm, 2), EmptyPattern(xm, 0)}; // pattern 1 has no rows
+    xm.orders = {1, 0, 7};                                    // 7 is not stored: 64 empty rows
     Start(xm);
     std::vector<Position> rows = Rows(70);
     EXPECT_EQ(rows[0], Position(0, 0));

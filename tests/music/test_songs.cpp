@@ -106,7 +106,7 @@ XmSong GoldenSong(bool linear) {
     song.orders = {0, 1, 2, 1};
     song.restartPosition = 1;
 
-    XmPattern a = Pattern(song, 32);
+    XmPattern a = EmptyPattern(song, 32);
     for (int row = 0; row < 32; row += 4) {
         a.At(row, 0) = {static_cast<uint8_t>(37 + (row % 12)), 3, 0, 0, 0};
         a.At(row + 2, 0) = {61, 3, 0x30, 0, 0};
@@ -136,7 +136,7 @@ XmSong GoldenSong(bool linear) {
     a.At(12, 4) = {61, 1, 0, 0x09, 0x20};    // past the loop end: stops
     a.At(18, 4) = {70, 1, 0x10, 0x0C, 0x30}; // set volume
     a.At(31, 4) = {0, 0, 0, 0x0F, 0x06};     // speed 6
-    XmPattern b = Pattern(song, 32);
+    XmPattern b = EmptyPattern(song, 32);
     for (int row = 0; row < 32; ++row) {
         b.At(row, 5) = {static_cast<uint8_t>(row % 3 ? 0 : 49 + row % 24), 2, 0, 0x0C,
                         static_cast<uint8_t>(20 + row)};
@@ -149,7 +149,7 @@ XmSong GoldenSong(bool linear) {
     b.At(20, 7) = {44, 1, 0, 0x0F, 0x50}; // tempo 80
     b.At(28, 7) = {0, 0, 0, 0x0F, 0x8C};  // tempo 140
     b.At(30, 7) = {0, 0, 0, 0x0D, 0x04};  // break to row 4
-    XmPattern c = Pattern(song, 16);
+    XmPattern c = EmptyPattern(song, 16);
     for (int row = 0; row < 16; ++row)
         c.At(row, 7) = {static_cast<uint8_t>(row % 2 ? 97 : 30 + row), 1, 0, 0, 0};
     c.At(15, 0) = {0, 0, 0, 0x0B, 0x01}; // jump to order 1
@@ -164,7 +164,7 @@ XmSong BusySong() {
     song.bpm = 150;
     song.instruments = {Lead(), Square(), Pad()};
     song.instruments[0].fadeout = 0;
-    XmPattern p = Pattern(song, 64);
+    XmPattern p = EmptyPattern(song, 64);
     for (int row = 0; row < 64; ++row) {
         for (int channel = 0; channel < 32; ++channel) {
             XmCell& cell = p.At(row, channel);
@@ -180,5 +180,32 @@ XmSong BusySong() {
         }
     }
     song.patterns = {p};
+    return song;
+}
+
+XmSong TinySong() {
+    XmSong song;
+    song.channels = 2;
+    XmSample loop;
+    for (int i = 0; i < 32; ++i)
+        loop.data.push_back(static_cast<int16_t>(Triangle(i, 32, 100)));
+    loop.loopType = 1;
+    loop.loopLength = 32;
+    XmInstrument enveloped = OneSampleInstrument(loop);
+    enveloped.volume.points = {{0, 64}, {8, 32}, {16, 0}};
+    enveloped.volume.type = 1 | 2;
+    enveloped.volume.sustain = 1;
+    enveloped.fadeout = 500;
+    song.instruments = {OneSampleInstrument(loop), enveloped};
+    XmPattern a = EmptyPattern(song, 8);
+    a.At(0, 0) = {49, 1, 0x40, 0x04, 0x44};
+    a.At(0, 1) = {61, 2, 0, 0x00, 0x37};
+    a.At(4, 1) = {97, 0, 0x65, 0x0A, 0x02};
+    a.At(7, 0) = {0, 0, 0, 0x0D, 0x00};
+    XmPattern b = EmptyPattern(song, 4);
+    b.At(0, 0) = {37, 1, 0, 0x03, 0x10};
+    b.At(2, 1) = {0, 0, 0xC8, 0x0F, 0x90};
+    song.patterns = {a, b};
+    song.orders = {0, 1, 0};
     return song;
 }

@@ -4,7 +4,7 @@
 // module bytes are the same everywhere.
 #pragma once
 
-#include "xm_writer.h"
+#include "xm_test_writer.h"
 
 // Four instruments (looped, ping-pong, one-shot, enveloped) over three
 // patterns that use every effect and volume-column byte the replay knows.
@@ -13,3 +13,7 @@ XmSong GoldenSong(bool linear = true);
 
 // 32 channels, a note on every channel on every row, looped samples.
 XmSong BusySong();
+
+// A few hundred bytes: two patterns, a looped and an enveloped instrument,
+// a handful of effects. The loader fuzz target's seed.
+XmSong TinySong();

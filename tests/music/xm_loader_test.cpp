@@ -11,7 +11,7 @@ namespace {
 XmSong OneRowSong(std::vector<uint8_t> data) {
     XmSong song;
     song.channels = 1;
-    XmPattern pattern = Pattern(song, 1);
+    XmPattern pattern = EmptyPattern(song, 1);
     pattern.rawData = std::move(data);
     song.patterns.push_back(pattern);
     return song;
@@ -71,7 +71,7 @@ TEST(XmLoader, OrdersBeyondTheStoredPatternsGetEmptySlots) {
     XmSong xm;
     xm.channels = 2;
     for (int i = 0; i < 3; ++i)
-        xm.patterns.push_back(Pattern(xm, 16));
+        xm.patterns.push_back(EmptyPattern(xm, 16));
     xm.orders = {0, 5, 1};
     SongPtr song = LoadXm(xm);
     ASSERT_TRUE(song);
@@ -129,13 +129,13 @@ TEST(XmLoader, DecodesPackedAndPlainCells) {
 TEST(XmLoader, ReadsWholePatternsInRowOrder) {
     XmSong xm;
     xm.channels = 3;
-    XmPattern pattern = Pattern(xm, 4);
+    XmPattern pattern = EmptyPattern(xm, 4);
     pattern.At(1, 2) = {49, 1, 0x30, 4, 0x37};
     pattern.At(3, 0) = {97, 0, 0, 0, 0};
     xm.patterns.push_back(pattern);
     pattern.packed = false;
     xm.patterns.push_back(pattern);
-    XmPattern empty = Pattern(xm, 8);
+    XmPattern empty = EmptyPattern(xm, 8);
     empty.storeEmpty = true;
     xm.patterns.push_back(empty);
     xm.orders = {0, 1, 2};
@@ -158,7 +158,7 @@ TEST(XmLoader, ReadsWholePatternsInRowOrder) {
 TEST(XmLoader, WideModulesKeepTheirFirst32Channels) {
     XmSong xm;
     xm.channels = 40;
-    XmPattern pattern = Pattern(xm, 2);
+    XmPattern pattern = EmptyPattern(xm, 2);
     pattern.At(0, 31) = {10, 1, 0, 0, 0};
     pattern.At(0, 35) = {20, 1, 0, 0, 0};
     pattern.At(1, 0) = {30, 1, 0, 0, 0};
@@ -194,10 +194,10 @@ TEST(XmLoader, RefusesCountsNoModuleHas) {
     EXPECT_EQ(error, SongLoadError::kTooManyPatterns);
 
     xm = OneInstrumentSong();
-    xm.patterns[0] = Pattern(xm, 1025);
+    xm.patterns[0] = EmptyPattern(xm, 1025);
     EXPECT_FALSE(LoadXm(xm, &error));
     EXPECT_EQ(error, SongLoadError::kPatternTooLong);
-    xm.patterns[0] = Pattern(xm, 1024);
+    xm.patterns[0] = EmptyPattern(xm, 1024);
     EXPECT_TRUE(LoadXm(xm, &error));
 
     xm = OneInstrumentSong();
@@ -432,7 +432,7 @@ TEST(XmLoader, CutFilesLoadWhatTheyHold) {
 
 TEST(XmLoader, AllocationFailuresFailCleanly) {
     XmSong xm = OneInstrumentSong(2);
-    xm.patterns.push_back(Pattern(xm, 8));
+    xm.patterns.push_back(EmptyPattern(xm, 8));
     xm.orders = {0, 1, 4};
     xm.instruments.push_back(xm.instruments[0]);
     xm.instruments[1].samples.push_back(xm.instruments[0].samples[0]);

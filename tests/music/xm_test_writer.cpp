@@ -1,4 +1,4 @@
-#include "xm_writer.h"
+#include "xm_test_writer.h"
 
 #include <cstring>
 
@@ -77,7 +77,7 @@ std::vector<uint8_t> SampleBytes(const XmSample& sample) {
 
 } // namespace
 
-XmPattern Pattern(const XmSong& song, int rows) {
+XmPattern EmptyPattern(const XmSong& song, int rows) {
     XmPattern pattern;
     pattern.rows = rows;
     pattern.channels = song.channels;
@@ -96,7 +96,7 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
     out.Text("Extended Module: ", 17);
     out.Text("test song", 20);
     out.U8(0x1A);
-    out.Text("xm_writer", 20);
+    out.Text("tazro test writer", 20);
     out.U16(0x0104);
     out.U32(song.rawHeaderSize.value_or(276));
     out.U16(song.rawSongLength.value_or(static_cast<uint16_t>(song.orders.size())));

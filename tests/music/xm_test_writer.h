@@ -52,7 +52,7 @@ struct XmInstrument {
 
 struct XmPattern {
     int rows = 64;
-    int channels = 0; // set by Pattern(); cells are rows × channels
+    int channels = 0; // set by EmptyPattern(); cells are rows × channels
     std::vector<XmCell> cells;
     bool packed = true;                          // packed cells, else five bytes each
     bool storeEmpty = false;                     // write packed size 0 and no data
@@ -77,7 +77,7 @@ struct XmSong {
 };
 
 // An empty pattern of the song's width.
-XmPattern Pattern(const XmSong& song, int rows = 64);
+XmPattern EmptyPattern(const XmSong& song, int rows = 64);
 // An instrument of one sample mapped to every note.
 XmInstrument OneSampleInstrument(XmSample sample);
 // A sample of n 16-bit values from generate (index → value).
