@@ -26,7 +26,8 @@ class FakeKey final : public SettingsKey {
         const auto found = values.find(name);
         if (found == values.end() || found->second.size() > capacity)
             return false;
-        std::memcpy(buffer, found->second.data(), found->second.size());
+        if (!found->second.empty())
+            std::memcpy(buffer, found->second.data(), found->second.size());
         length = static_cast<uint32_t>(found->second.size());
         return true;
     }
