@@ -261,19 +261,27 @@ float SegmentDistance(float px, float py, float ax, float ay, float bx, float by
 }
 
 Rgb Flourish(float x, float y) {
-    // A looping pen stroke followed by an underline, as a polyline.
+    // A slanted pen stroke: a tall first loop, four smaller running loops,
+    // then a swash back underneath, as a polyline.
     static std::vector<std::pair<float, float>> stroke;
     if (stroke.empty()) {
-        const int steps = 400;
-        for (int i = 0; i <= steps; ++i) {
-            const float t = static_cast<float>(i) / steps;
-            const float angle = t * 2.0f * 3.14159265f * 5.0f;
-            stroke.push_back({4.0f + 42.0f * t + 3.2f * std::sin(angle),
-                              6.0f - 3.5f * std::cos(angle) * (1.0f - 0.4f * t) + 1.5f * t});
+        const float pi = 3.14159265f;
+        auto put = [](float px, float py) { stroke.push_back({px + 0.45f * (7.0f - py), py}); };
+        for (int i = 0; i <= 80; ++i) { // the capital: up, over and down
+            const float t = static_cast<float>(i) / 80.0f;
+            put(3.0f + 5.0f * t + 2.5f * std::sin(t * pi), 10.0f - 8.5f * std::sin(t * pi));
         }
-        for (int i = 0; i <= 60; ++i) {
+        const int steps = 320;
+        for (int i = 0; i <= steps; ++i) { // the running hand
+            const float t = static_cast<float>(i) / steps;
+            const float angle = t * 2.0f * pi * 4.0f;
+            const float height = 3.0f - 1.2f * t;
+            put(8.0f + 32.0f * t + 2.2f * std::sin(angle),
+                10.0f - height * (1.0f - std::cos(angle)));
+        }
+        for (int i = 0; i <= 60; ++i) { // the swash
             const float t = static_cast<float>(i) / 60.0f;
-            stroke.push_back({46.0f - 40.0f * t, 10.5f + 1.5f * std::sin(t * 3.14159265f)});
+            put(40.0f + 4.0f * std::sin(t * pi) - 34.0f * t, 10.0f + 2.5f * std::sin(t * pi));
         }
     }
     float best = 1e9f;
@@ -281,7 +289,7 @@ Rgb Flourish(float x, float y) {
         best = std::fmin(best, SegmentDistance(x, y, stroke[i - 1].first, stroke[i - 1].second,
                                                stroke[i].first, stroke[i].second));
     const Rgb paper = Mix(Rgb{0.97f, 0.94f, 0.84f}, Rgb{0.90f, 0.85f, 0.72f}, y / 14.0f);
-    return Mix(Rgb{0.08f, 0.12f, 0.40f}, paper, Smooth(0.35f, 0.9f, best));
+    return Mix(Rgb{0.08f, 0.12f, 0.40f}, paper, Smooth(0.3f, 0.85f, best));
 }
 
 // ---------------------------------------------------------------------------
