@@ -63,6 +63,8 @@ suite() {
 
 suite host-unit ctest --preset host -j "$jobs"
 suite host-asan ctest --preset host-asan -j "$jobs"
+# A short run of every fuzz target over its kept corpus (regressions included).
+suite fuzz-smoke bash scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
 
 export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=$top/build/windows/e2e/prefix
