@@ -46,12 +46,43 @@ class DialogControls final : public ConfigControls {
     HWND dialog_;
 };
 
+// A bitmap static sizes its window to its picture, but the sunken edge then
+// takes a pixel on each side of the client area and the picture is squeezed
+// into what is left (with the default stretch mode, neighbouring pixels are
+// ANDed into wrong colours). Growing each picture's window by its frame shows
+// the whole picture at its own size; where the client area already fits the
+// picture, nothing changes.
+void FitPicturesInTheirFrames(HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[16] = "";
+        GetClassNameA(child, className, sizeof className);
+        if (lstrcmpiA(className, "Static") != 0 ||
+            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+            continue;
+        HANDLE picture =
+            reinterpret_cast<HANDLE>(SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        BITMAP size = {};
+        if (picture == nullptr || GetObjectA(picture, sizeof size, &size) == 0)
+            continue;
+        RECT window = {};
+        RECT client = {};
+        GetWindowRect(child, &window);
+        GetClientRect(child, &client);
+        SetWindowPos(child, nullptr, 0, 0,
+                     size.bmWidth + (window.right - window.left) - client.right,
+                     size.bmHeight + (window.bottom - window.top) - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 // The credits close only through their OK button or Enter; Esc sends Cancel,
 // which is left unhandled.
 INT_PTR CALLBACK CreditsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         ShowCursor(TRUE);
+        FitPicturesInTheirFrames(dialog);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {

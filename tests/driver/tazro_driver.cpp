@@ -201,6 +201,47 @@ void PrintControls(HWND dialog) {
     }
 }
 
+// A visible top-level window owned by owner, or none.
+struct OwnedMatch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwned(HWND window, LPARAM param) {
+    OwnedMatch* match = reinterpret_cast<OwnedMatch*>(param);
+    if (GetWindow(window, GW_OWNER) == match->owner && IsWindowVisible(window)) {
+        match->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// reg-value SUBKEY NAME: prints "type N", "size N" and "data" with the bytes in
+// hex, whatever the type tag says (reg.exe shows a 1-byte REG_DWORD as four
+// bytes). Exit 1 with "no key" or "no value" when missing.
+int RegValue(const char* subkey, const char* name) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        std::printf("no key\n");
+        return 1;
+    }
+    BYTE data[4096];
+    DWORD type = 0;
+    DWORD size = sizeof data;
+    const LONG result = RegQueryValueExA(key, name, nullptr, &type, data, &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) {
+        std::printf("no value\n");
+        return 1;
+    }
+    std::printf("type %lu\nsize %lu\ndata", static_cast<unsigned long>(type),
+                static_cast<unsigned long>(size));
+    for (DWORD i = 0; i < size; ++i)
+        std::printf(" %02X", data[i]);
+    std::printf("\n");
+    return 0;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: tazro_driver COMMAND ...\n"
@@ -222,7 +263,11 @@ int Usage() {
                  "  combo-items HWND ID              list a combo box's entries\n"
                  "  combo-select HWND ID INDEX       select an entry as the user would\n"
                  "  key HWND VK                      send key down and up (decimal VK)\n"
-                 "  foreground                       print the foreground window's handle\n");
+                 "  foreground                       print the foreground window's handle\n"
+                 "  owned OWNER TIMEOUT_MS           wait for a visible window owned by OWNER,\n"
+                 "                                   print its facts\n"
+                 "  reg-value SUBKEY NAME            a value under HKEY_CURRENT_USER exactly as\n"
+                 "                                   stored: type, size and data bytes in hex\n");
     return 2;
 }
 
@@ -369,9 +414,13 @@ int main(int argc, char** argv) {
         const int selected = static_cast<int>(SendMessageA(control, CB_GETCURSEL, 0, 0));
         std::printf("count %d\nselected %d\n", count, selected);
         for (int i = 0; i < count; ++i) {
-            char item[256] = "";
-            if (SendMessageA(control, CB_GETLBTEXTLEN, i, 0) < static_cast<LRESULT>(sizeof item))
-                SendMessageA(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+            // Asked in UTF-16: Wine hands a cross-process CB_GETLBTEXT from an
+            // ANSI caller the wide text, which would read as its first letter.
+            wchar_t wide[256] = L"";
+            char item[512] = "";
+            if (SendMessageW(control, CB_GETLBTEXTLEN, i, 0) < 256)
+                SendMessageW(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
+            WideCharToMultiByte(CP_ACP, 0, wide, -1, item, sizeof item, nullptr, nullptr);
             std::printf("item %d %s\n", i, item);
         }
         return 0;
@@ -397,5 +446,24 @@ int main(int argc, char** argv) {
         std::printf("handle %llu\n", HandleNumber(GetForegroundWindow()));
         return 0;
     }
+    if (command == "owned" && argc >= 4) {
+        OwnedMatch match{ParseHandle(argv[2]), nullptr};
+        const DWORD start = GetTickCount();
+        for (;;) {
+            match.found = nullptr;
+            EnumWindows(FindOwned, reinterpret_cast<LPARAM>(&match));
+            if (match.found != nullptr)
+                break;
+            if (static_cast<int>(GetTickCount() - start) >= std::atoi(argv[3])) {
+                std::printf("timeout\n");
+                return 1;
+            }
+            Sleep(50);
+        }
+        PrintWindowInfo(match.found);
+        return 0;
+    }
+    if (command == "reg-value" && argc >= 4)
+        return RegValue(argv[2], argv[3]);
     return Usage();
 }
