@@ -153,3 +153,39 @@ reg_value() {
     timeout 30 wine reg query "$SETTINGS_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
         awk -v k="$1" '$1 == k { print $2, $3 }'
 }
+
+# e2e_start_audio: a private PulseAudio server with a null sink named
+# "capture" as the default device, so that Wine's wave output can be recorded.
+e2e_start_audio() {
+    export XDG_RUNTIME_DIR=$E2E_WORK/pulse-runtime
+    export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
+    mkdir -p "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+        --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix \
+        >/dev/null 2>&1 || return 1
+    local i
+    for i in $(seq 1 50); do
+        timeout 5 pactl info >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    timeout 5 pactl set-default-sink capture
+}
+
+e2e_stop_audio() {
+    timeout 10 pactl exit >/dev/null 2>&1 || pkill -f "pulseaudio.*$E2E_WORK" 2>/dev/null
+    return 0
+}
+
+# capture_start FILE: records the null sink to a WAV file until capture_stop.
+capture_start() {
+    timeout 600 parec -d capture.monitor --format=s16le --rate=44100 --channels=2 \
+        --file-format=wav "$1" &
+    E2E_CAPTURE_PID=$!
+}
+
+capture_stop() {
+    kill "$E2E_CAPTURE_PID" 2>/dev/null
+    wait "$E2E_CAPTURE_PID" 2>/dev/null
+    return 0
+}
