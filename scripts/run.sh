@@ -48,11 +48,11 @@ if [ $audio = 1 ]; then
         --file-format=wav out/audio.wav &
     recorder=$!
 fi
-timeout 60 wine build/windows/tazroscr.scr /s >out/saver-output.txt 2>&1 &
+timeout 60 wine "$top/build/windows/tazroscr.scr" /s >out/saver-output.txt 2>&1 &
 saver=$!
 sleep 10
 import -window root out/screenshot.png
-pkill -f 'tazroscr\.scr' || true
+pkill -f "$top/build/windows/tazroscr.scr" || true
 wait $saver 2>/dev/null || true
 echo "Screenshot: $top/out/screenshot.png"
 if [ $audio = 1 ]; then

@@ -92,7 +92,7 @@ e2e_begin() {
 }
 
 e2e_cleanup() {
-    pkill -f 'tazroscr\.scr' 2>/dev/null
+    pkill -f "$SCR" 2>/dev/null
     timeout 20 wineserver -k 2>/dev/null
     [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
     [ "$E2E_OWN_PREFIX" = 1 ] && rm -rf "$WINEPREFIX"
@@ -137,7 +137,7 @@ saver_wait() {
 
 # saver_kill: ends a saver that a test left running, and waits for it.
 saver_kill() {
-    pkill -f 'tazroscr\.scr' 2>/dev/null
+    pkill -f "$SCR" 2>/dev/null
     saver_wait 10 >/dev/null
     timeout 30 wineserver -w 2>/dev/null || true
 }
