@@ -49,7 +49,8 @@ std::vector<Visit> SimulateTour(float fps, double seconds) {
         const float pitch = NormaliseAngle(c.cameraPitch);
         const float band = 200.0f / fps;
         if (c.waypointIndex == 4) {
-            EXPECT_TRUE(yaw < 47.0f + band || yaw > 349.0f - band) << "yaw " << yaw << " took the long way";
+            EXPECT_TRUE(yaw < 47.0f + band || yaw > 349.0f - band)
+                << "yaw " << yaw << " took the long way";
         }
         if (c.waypointIndex == 3) {
             EXPECT_TRUE(pitch < 16.0f + band || pitch > 340.0f - band) << "pitch " << pitch;
