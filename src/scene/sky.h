@@ -35,6 +35,8 @@ using DrawDomeCall = void (*)(void* context);
 // skyView, draws the dome through drawDome with front faces culled and depth
 // off, then the two sun layers additively with the textures glowTexture and
 // haloTexture. Leaves the depth test and depth writes on, back faces culled,
-// blending off and skyView x S as the current model-view matrix.
+// blending off and skyView x S as the current model-view matrix. The second
+// sun layer lies exactly on the first, so it relies on the window's depth
+// function GL_LEQUAL.
 void DrawSky(const Mat4& skyView, DrawDomeCall drawDome, void* context, uint32_t glowTexture,
              uint32_t haloTexture);
