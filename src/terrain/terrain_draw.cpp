@@ -6,6 +6,9 @@
 
 namespace {
 
+// The texture table has nine slots (0 to 8).
+constexpr int32_t kSlotCount = 9;
+
 void DrawLeaf(const TerrainNode& leaf, uint32_t floorTexture) {
     glBindTexture(GL_TEXTURE_2D, floorTexture);
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -20,7 +23,7 @@ void DrawLeaf(const TerrainNode& leaf, uint32_t floorTexture) {
 } // namespace
 
 int32_t FloorSlot(int32_t nSuelo) {
-    return (nSuelo >= 0 && nSuelo < kTextureSlotCount) ? nSuelo : kDefaultFloorSlot;
+    return (nSuelo >= 0 && nSuelo < kSlotCount) ? nSuelo : kDefaultFloorSlot;
 }
 
 void DrawTerrainSubtree(const TerrainNode* node, uint32_t floorTexture) {

@@ -12,8 +12,7 @@
 #include "terrain/terrain.h"
 
 // The floor texture's slot for an nSuelo setting: the setting itself when it
-// names one of the nine slots, else the default floor, slot 2 ("Seco").
-inline constexpr int32_t kTextureSlotCount = 9;
+// names one of the nine texture slots, else the default floor, slot 2 ("Seco").
 inline constexpr int32_t kDefaultFloorSlot = 2;
 int32_t FloorSlot(int32_t nSuelo);
 
