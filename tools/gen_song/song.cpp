@@ -202,6 +202,8 @@ class Composer {
 
     // ---- Tempo --------------------------------------------------------------
 
+    // Speed and tempo are set again on the first row because the loop comes
+    // back there from the ritardando at the end.
     void Tempo() {
         SetEffect(0, kKickChannel, xm::kEffectSpeedTempo, 6);
         SetEffect(0, kSnareChannel, xm::kEffectSpeedTempo, 96);
@@ -588,7 +590,6 @@ class Composer {
     }
 
     void Lead() {
-        SetEffect(Row(Bar(kVerseA)), kLeadChannel, xm::kEffectSetPanning, 0x80);
         const char* verseA = "A4:2 D5:1 E5:1 | F5:1.5 E5:0.5 D5:2 | C5:1 A4:1 C5:1 F5:1 | E5:3 .:1";
         const char* verseB =
             "A4:2 D5:1 E5:1 | F5:1.5 G5:0.5 F5:1 D5:1 | D5:1.5 C5:0.5 Bb4:1 D5:1 | C5:1 D5:1 E5:2";
