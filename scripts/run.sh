@@ -27,15 +27,36 @@ n=90
 while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
 Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null; timeout 20 wineserver -k 2>/dev/null || true' EXIT
 export DISPLAY=:$n
 for i in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
+# A private sound server with a silent sink whose output is recorded.
+export XDG_RUNTIME_DIR=$top/build/run-pulse
+export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+audio=0
+if timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+    --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix >/dev/null 2>&1; then
+    for i in $(seq 1 50); do timeout 5 pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+    timeout 5 pactl set-default-sink capture && audio=1
+fi
+trap 'kill $xvfb 2>/dev/null; timeout 20 wineserver -k 2>/dev/null; timeout 5 pactl exit 2>/dev/null; true' EXIT
+
 echo "No display: running the screen saver for ten seconds on virtual display $DISPLAY ..."
-timeout 60 wine build/windows/tazroscr.scr /s >out/saver-output.txt 2>&1 &
+if [ $audio = 1 ]; then
+    timeout 60 parec -d capture.monitor --format=s16le --rate=44100 --channels=2 \
+        --file-format=wav out/audio.wav &
+    recorder=$!
+fi
+timeout 60 wine "$top/build/windows/tazroscr.scr" /s >out/saver-output.txt 2>&1 &
 saver=$!
 sleep 10
 import -window root out/screenshot.png
-pkill -f 'tazroscr\.scr' || true
+pkill -f "$top/build/windows/tazroscr.scr" || true
 wait $saver 2>/dev/null || true
 echo "Screenshot: $top/out/screenshot.png"
+if [ $audio = 1 ]; then
+    kill $recorder 2>/dev/null
+    wait $recorder 2>/dev/null || true
+    echo "Audio:      $top/out/audio.wav"
+fi

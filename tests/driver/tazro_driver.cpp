@@ -8,6 +8,9 @@
 // as decimal numbers, the way the screen-saver host passes them.
 #include <windows.h>
 
+#include <mmsystem.h>
+
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -201,6 +204,44 @@ void PrintControls(HWND dialog) {
     }
 }
 
+// tone SECONDS: plays a 440 Hz tone through the wave-output device, so that a
+// test can check the audio capture path without the screen saver.
+int PlayTone(int seconds) {
+    WAVEFORMATEX format = {};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 2;
+    format.nSamplesPerSec = 44100;
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = 4;
+    format.nAvgBytesPerSec = 44100 * 4;
+    HWAVEOUT device = nullptr;
+    if (waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
+        std::printf("error no wave-output device\n");
+        return 1;
+    }
+    const int frames = 44100 * seconds;
+    std::vector<int16_t> samples(static_cast<size_t>(frames) * 2);
+    for (int i = 0; i < frames; ++i) {
+        const double value = 8000.0 * std::sin(2.0 * 3.14159265358979 * 440.0 * i / 44100.0);
+        samples[2 * static_cast<size_t>(i)] = static_cast<int16_t>(value);
+        samples[2 * static_cast<size_t>(i) + 1] = static_cast<int16_t>(value);
+    }
+    WAVEHDR header = {};
+    header.lpData = reinterpret_cast<LPSTR>(samples.data());
+    header.dwBufferLength = static_cast<DWORD>(samples.size() * sizeof(int16_t));
+    waveOutPrepareHeader(device, &header, sizeof header);
+    waveOutWrite(device, &header, sizeof header);
+    const DWORD start = GetTickCount();
+    while (!(header.dwFlags & WHDR_DONE) &&
+           GetTickCount() - start < static_cast<DWORD>(seconds) * 1000 + 3000)
+        Sleep(20);
+    waveOutReset(device);
+    waveOutUnprepareHeader(device, &header, sizeof header);
+    waveOutClose(device);
+    std::printf("played %d\n", seconds);
+    return 0;
+}
+
 // A visible top-level window owned by owner, or none.
 struct OwnedMatch {
     HWND owner;
@@ -264,6 +305,7 @@ int Usage() {
                  "  combo-select HWND ID INDEX       select an entry as the user would\n"
                  "  key HWND VK                      send key down and up (decimal VK)\n"
                  "  foreground                       print the foreground window's handle\n"
+                 "  tone SECONDS                     play a 440 Hz tone on the wave output\n"
                  "  owned OWNER TIMEOUT_MS           wait for a visible window owned by OWNER,\n"
                  "                                   print its facts\n"
                  "  reg-value SUBKEY NAME            a value under HKEY_CURRENT_USER exactly as\n"
@@ -442,6 +484,8 @@ int main(int argc, char** argv) {
         PostMessageA(window, WM_KEYUP, key, 1 | (3u << 30));
         return 0;
     }
+    if (command == "tone" && argc >= 3)
+        return PlayTone(std::atoi(argv[2]));
     if (command == "foreground") {
         std::printf("handle %llu\n", HandleNumber(GetForegroundWindow()));
         return 0;

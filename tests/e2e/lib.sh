@@ -92,7 +92,7 @@ e2e_begin() {
 }
 
 e2e_cleanup() {
-    pkill -f 'tazroscr\.scr' 2>/dev/null
+    pkill -f "$SCR" 2>/dev/null
     timeout 20 wineserver -k 2>/dev/null
     [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
     [ "$E2E_OWN_PREFIX" = 1 ] && rm -rf "$WINEPREFIX"
@@ -137,7 +137,7 @@ saver_wait() {
 
 # saver_kill: ends a saver that a test left running, and waits for it.
 saver_kill() {
-    pkill -f 'tazroscr\.scr' 2>/dev/null
+    pkill -f "$SCR" 2>/dev/null
     saver_wait 10 >/dev/null
     timeout 30 wineserver -w 2>/dev/null || true
 }
@@ -152,4 +152,40 @@ field() {
 reg_value() {
     timeout 30 wine reg query "$SETTINGS_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
         awk -v k="$1" '$1 == k { print $2, $3 }'
+}
+
+# e2e_start_audio: a private PulseAudio server with a null sink named
+# "capture" as the default device, so that Wine's wave output can be recorded.
+e2e_start_audio() {
+    export XDG_RUNTIME_DIR=$E2E_WORK/pulse-runtime
+    export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
+    mkdir -p "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+        --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix \
+        >/dev/null 2>&1 || return 1
+    local i
+    for i in $(seq 1 50); do
+        timeout 5 pactl info >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    timeout 5 pactl set-default-sink capture
+}
+
+e2e_stop_audio() {
+    timeout 10 pactl exit >/dev/null 2>&1 || pkill -f "pulseaudio.*$E2E_WORK" 2>/dev/null
+    return 0
+}
+
+# capture_start FILE: records the null sink to a WAV file until capture_stop.
+capture_start() {
+    timeout 600 parec -d capture.monitor --format=s16le --rate=44100 --channels=2 \
+        --file-format=wav "$1" &
+    E2E_CAPTURE_PID=$!
+}
+
+capture_stop() {
+    kill "$E2E_CAPTURE_PID" 2>/dev/null
+    wait "$E2E_CAPTURE_PID" 2>/dev/null
+    return 0
 }
