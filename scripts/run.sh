@@ -16,6 +16,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix in $WINEPREFIX ..."
     timeout 300 wineboot -i >/dev/null 2>&1
 fi
+# Wine's own fonts, which Debian's Wine does not find by itself.
+if [ -d /usr/share/wine/fonts ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+fi
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     echo "Running the screen saver full screen: press a key or move the mouse to end it."

@@ -72,6 +72,8 @@ rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 echo "=== preparing a fresh Wine prefix"
 timeout 300 wineboot -i >/dev/null 2>&1 || echo "    wineboot failed"
+. tests/e2e/lib.sh
+wine_fonts "$WINEPREFIX"
 
 suite wine-unit timeout 600 wine build/windows/tests/tazro_tests.exe
 for script in tests/e2e/*_test.sh; do

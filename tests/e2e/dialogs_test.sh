@@ -14,16 +14,6 @@ SAVER_TIMEOUT=180
 
 SUBKEY='Software\Velmorix\TazroSrc3D\V01'
 
-# Wine's own fonts include the real "MS Sans Serif"; without them in the
-# prefix a wider fallback font is used and the texts no longer fit. The
-# positions checked below hold with any font.
-if [ -d /usr/share/wine/fonts ]; then
-    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
-else
-    echo "# fonts-wine is not installed: the dialogs use a fallback font"
-fi
-
 clear_settings() {
     timeout 30 wine reg delete "$SETTINGS_KEY" /f >/dev/null 2>&1
 }

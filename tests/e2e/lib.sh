@@ -73,7 +73,19 @@ e2e_prefix() {
             return 1
         }
     fi
+    wine_fonts "$WINEPREFIX"
     timeout 60 wineserver -w 2>/dev/null || true
+}
+
+# wine_fonts PREFIX: copies Wine's own fonts (the real "MS Sans Serif" among
+# them) into the prefix; Debian's Wine does not find them by itself, and the
+# wider fallback font makes the dialogs' texts wrap.
+wine_fonts() {
+    if [ -d /usr/share/wine/fonts ]; then
+        mkdir -p "$1/drive_c/windows/Fonts"
+        cp -n /usr/share/wine/fonts/* "$1/drive_c/windows/Fonts/" 2>/dev/null
+    fi
+    return 0
 }
 
 e2e_begin() {
