@@ -14,6 +14,7 @@
 #include <new>
 
 #include "music/replay.h"
+#include "music/wave_ring.h"
 
 MixRing mixRing{};
 Voice voices[kVoiceCount]{};
@@ -236,13 +237,14 @@ void MixVoice(Voice& voice, float* out, int32_t count) {
 bool SetMixRate(int32_t rate) {
     if (rate < kMinMixRate || rate > kMaxMixRate || mixRing.mixStorage != nullptr)
         return false;
-    mixRing.mixRate = rate;
-    mixRing.blockSamples = ((rate * 20) / 1000 + 3) & ~3;
-    mixRing.ringSamples = (1000 / 20) * 2 * mixRing.blockSamples;
-    mixRing.blockCount = mixRing.ringSamples / mixRing.blockSamples;
-    mixRing.rampSamples = (rate * 128) / 44100;
-    mixRing.inverseRate = 1.0f / static_cast<float>(rate);
-    mixRing.inverseRampSamples = 1.0f / static_cast<float>(mixRing.rampSamples);
+    const RingGeometry ring = ComputeRingGeometry(rate);
+    mixRing.mixRate = ring.mixRate;
+    mixRing.blockSamples = ring.blockSamples;
+    mixRing.ringSamples = ring.ringSamples;
+    mixRing.blockCount = ring.blockCount;
+    mixRing.rampSamples = ring.rampSamples;
+    mixRing.inverseRate = ring.inverseRate;
+    mixRing.inverseRampSamples = 1.0f / static_cast<float>(ring.rampSamples);
     mixRing.fillBlock = 0;
     SilenceVoices();
     return true;

@@ -42,7 +42,8 @@ struct Voice {
     int32_t rampRemaining;                   // frames left in the running ramp
 };
 
-// Output geometry, the ring and what plays into it.
+// Output geometry (as ComputeRingGeometry in wave_ring.h makes it), the
+// ring and what plays into it.
 struct MixRing {
     int32_t mixRate;      // output frames per second
     int32_t blockSamples; // frames per block, about 20 ms, a multiple of 4

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "music/mixer.h"
+#include "music/wave_ring.h"
 #include "music_test_util.h"
 
 namespace {
@@ -54,19 +55,18 @@ std::vector<float> Mix(int32_t frames) {
 
 } // namespace
 
-TEST_F(MixerTest, RingGeometry) {
+TEST_F(MixerTest, RingFollowsTheRate) {
+    const RingGeometry cd = ComputeRingGeometry(44100);
     EXPECT_EQ(mixRing.mixRate, 44100);
-    EXPECT_EQ(mixRing.blockSamples, 884);
-    EXPECT_EQ(mixRing.ringSamples, 88400);
-    EXPECT_EQ(mixRing.blockCount, 100);
-    EXPECT_EQ(mixRing.rampSamples, 128);
+    EXPECT_EQ(mixRing.blockSamples, cd.blockSamples);
+    EXPECT_EQ(mixRing.blockCount, cd.blockCount);
+    EXPECT_EQ(mixRing.rampSamples, cd.rampSamples);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(mixRing.mixBuffer) % 16, 0u);
+    EXPECT_EQ(BlockPcm(1) - BlockPcm(0), 2 * cd.blockSamples);
     EXPECT_FALSE(SetMixRate(22050)); // not while a ring is allocated
     FreeMixRing();
     ASSERT_TRUE(SetMixRate(22050));
-    EXPECT_EQ(mixRing.blockSamples, 444);
-    EXPECT_EQ(mixRing.ringSamples, 44400);
-    EXPECT_EQ(mixRing.blockCount, 100);
+    EXPECT_EQ(mixRing.ringSamples, ComputeRingGeometry(22050).ringSamples);
     EXPECT_EQ(mixRing.rampSamples, 64);
     EXPECT_FALSE(SetMixRate(kMinMixRate - 1));
     EXPECT_FALSE(SetMixRate(kMaxMixRate + 1));
