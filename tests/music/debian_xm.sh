@@ -63,5 +63,6 @@ while IFS= read -r file; do
     fi
 done <list.txt
 
-echo "debian_xm: $files files, $rendered rendered, $refused refused, $failures failed"
+echo "debian_xm: $files files, $rendered rendered, $refused refused"
+echo "debian_xm: $((rendered + refused)) passed, $failures failed"
 [ "$files" -gt 0 ] && [ "$failures" -eq 0 ]
