@@ -118,11 +118,11 @@ TEST_F(Content, KeyframesShareFacesAndTextureCoordinates) {
             // Only the body changes shape; head and sword only move.
             float largest = 0.0f;
             for (int32_t v = 0; v < a.vertexCount; ++v)
-                largest = std::max(largest, Vec3Length(Sub(a.vertices[v].position, b.vertices[v].position)));
+                largest = std::max(largest,
+                                   Vec3Length(Sub(a.vertices[v].position, b.vertices[v].position)));
             if (first == kFirstBodyMesh) {
                 EXPECT_GT(largest, 1.0f) << "keyframe " << k;
-            }
-            else
+            } else
                 EXPECT_EQ(largest, 0.0f) << "keyframe " << k;
         }
     }
@@ -143,8 +143,8 @@ TEST_F(Content, PreparedPositionsFollowTheFile) {
         return f;
     };
     auto meshSize = [&](size_t at) {
-        return 36 + 24 * static_cast<size_t>(word(at + 24)) + 12 * static_cast<size_t>(word(at + 28)) +
-               8 * static_cast<size_t>(word(at + 32));
+        return 36 + 24 * static_cast<size_t>(word(at + 24)) +
+               12 * static_cast<size_t>(word(at + 28)) + 8 * static_cast<size_t>(word(at + 32));
     };
     const size_t mesh1 = 4 + meshSize(4);
     const size_t mesh2 = mesh1 + meshSize(mesh1);
@@ -166,7 +166,8 @@ TEST_F(Content, NormalsAreUnitAndPerpendicularToTheirFaces) {
             for (int k = 0; k < 3; ++k) {
                 const Vec3 edge = Sub(m.vertices[face.vertexIndex[(k + 1) % 3]].position,
                                       m.vertices[face.vertexIndex[k]].position);
-                ASSERT_NEAR(Dot(face.normal, edge) / Vec3Length(edge), 0.0f, 2e-4f) << i << "/" << f;
+                ASSERT_NEAR(Dot(face.normal, edge) / Vec3Length(edge), 0.0f, 2e-4f)
+                    << i << "/" << f;
             }
         }
         for (int32_t v = 0; v < m.vertexCount; ++v)
@@ -195,7 +196,8 @@ void ExpectClosedOutward(const Mesh& m, int index) {
     std::vector<int> point(static_cast<size_t>(m.vertexCount));
     for (int32_t v = 0; v < m.vertexCount; ++v) {
         const Vec3& p = m.vertices[v].position;
-        point[v] = weld.emplace(std::make_tuple(p.x, p.y, p.z), static_cast<int>(weld.size())).first->second;
+        point[v] = weld.emplace(std::make_tuple(p.x, p.y, p.z), static_cast<int>(weld.size()))
+                       .first->second;
     }
     std::vector<int> parent(weld.size());
     for (size_t i = 0; i < parent.size(); ++i)
@@ -247,7 +249,8 @@ TEST_F(Content, DomeIsAHemisphereSeenFromInside) {
         const int32_t* c = dome.faces[f].vertexIndex;
         const Vec3 a = dome.vertices[c[0]].position, b = dome.vertices[c[1]].position,
                    d = dome.vertices[c[2]].position;
-        const Vec3 middle = Vec3Set((a.x + b.x + d.x) / 3, (a.y + b.y + d.y) / 3, (a.z + b.z + d.z) / 3);
+        const Vec3 middle =
+            Vec3Set((a.x + b.x + d.x) / 3, (a.y + b.y + d.y) / 3, (a.z + b.z + d.z) / 3);
         EXPECT_GT(Dot(Cross(Sub(b, a), Sub(d, a)), middle), 0.0f) << f;
     }
 }
@@ -340,7 +343,8 @@ bool InRegion(const art::Region& r, const TexCoord& t) {
 }
 
 const art::Region* BodyRegionOf(const Mesh& m, const Face& face) {
-    for (const art::Region* r : {&art::kTorso, &art::kLeg, &art::kArm, &art::kFoot, &art::kHand, &art::kNeck}) {
+    for (const art::Region* r :
+         {&art::kTorso, &art::kLeg, &art::kArm, &art::kFoot, &art::kHand, &art::kNeck}) {
         bool all = true;
         for (int k = 0; k < 3; ++k)
             all = all && InRegion(*r, m.texCoords[face.texCoordIndex[k]]);
@@ -369,7 +373,8 @@ TEST_F(Content, TextureCoordinatesLandOnTheirParts) {
             EXPECT_TRUE(region == &art::kFoot || region == &art::kLeg) << "face " << f;
         }
         if (region == &art::kTorso) {
-            const float restHeight = 22.9f + (41.95f - 22.9f) * (v - art::kTorso.v0) / (art::kTorso.v1 - art::kTorso.v0);
+            const float restHeight =
+                22.9f + (41.95f - 22.9f) * (v - art::kTorso.v0) / (art::kTorso.v1 - art::kTorso.v0);
             EXPECT_NEAR(restHeight, y, 2.5f) << "face " << f;
         }
         if (region == &art::kHand) {

@@ -66,7 +66,8 @@ TEST(DrawMesh, GreyLevelsOfTheListedNormals) {
         int grey;
     };
     // Toward the light, away from it, and at right angles to it.
-    for (const Case& c : {Case{Unit(-1, 1, -1), 255}, Case{Unit(1, -1, 1), 0}, Case{Unit(1, 1, 0), 128}}) {
+    for (const Case& c :
+         {Case{Unit(-1, 1, -1), 255}, Case{Unit(1, -1, 1), 0}, Case{Unit(1, 1, 0), 128}}) {
         Quad quad;
         quad.faces[0].normal = quad.faces[1].normal = c.normal;
         for (Vertex& v : quad.vertices)

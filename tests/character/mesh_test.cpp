@@ -153,7 +153,8 @@ TEST(MeshLoader, RefusesIndicesOutOfRange) {
 }
 
 TEST(MeshLoader, RefusesNonFiniteNumbersAndTrailingBytes) {
-    for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    for (float bad :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
         RawMesh m = Tetrahedron();
         m.vertices[2][1] = bad;
         EXPECT_EQ(Load(Encode({m})).status.error, MeshError::NotFinite);
@@ -395,7 +396,8 @@ TEST(MeshError, MessagesNameTheProblemAndFitTheBuffer) {
     EXPECT_NE(std::strstr(text, "1000 mallas"), nullptr);
     // Every error has its own text.
     std::string previous;
-    for (int e = static_cast<int>(MeshError::Missing); e <= static_cast<int>(MeshError::OutOfMemory); ++e) {
+    for (int e = static_cast<int>(MeshError::Missing);
+         e <= static_cast<int>(MeshError::OutOfMemory); ++e) {
         status.error = static_cast<MeshError>(e);
         FormatMeshError(status, text, sizeof text);
         EXPECT_NE(previous, text);

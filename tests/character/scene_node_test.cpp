@@ -94,10 +94,12 @@ TEST(SceneNodes, LightRotationIsTheWorldTurnWithoutTranslation) {
     BuildCharacterNodes(m.array);
     // Moving the body changes nothing; turning it turns the head's light.
     bodyNode.local = Mat4Translate(Mat4Identity(), Vec3Set(-300, 40, 12));
-    headNode.local = Mat4Multiply(Mat4RotationX(0.3f), Mat4Translate(Mat4Identity(), Vec3Set(1, 2, 3)));
+    headNode.local =
+        Mat4Multiply(Mat4RotationX(0.3f), Mat4Translate(Mat4Identity(), Vec3Set(1, 2, 3)));
     Mat4 w = NodeLightRotation(headNode);
     ExpectMatrixNear(w, Mat4RotationX(0.3f));
-    bodyNode.local = Mat4Multiply(Mat4Translate(Mat4Identity(), Vec3Set(5, 5, 5)), Mat4RotationY(1.2f));
+    bodyNode.local =
+        Mat4Multiply(Mat4Translate(Mat4Identity(), Vec3Set(5, 5, 5)), Mat4RotationY(1.2f));
     w = NodeLightRotation(headNode);
     ExpectMatrixNear(w, Mat4Multiply(Mat4RotationY(1.2f), Mat4RotationX(0.3f)));
     // The root uses its own local only.

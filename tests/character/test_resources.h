@@ -36,7 +36,9 @@ class MemoryResources final : public ResourceSource {
     }
 
   private:
-    static std::string Key(const char* type, int id) { return std::string(type) + "#" + std::to_string(id); }
+    static std::string Key(const char* type, int id) {
+        return std::string(type) + "#" + std::to_string(id);
+    }
     std::map<std::string, std::vector<uint8_t>> resources_;
     ResourceSource* previous_;
 };
@@ -97,7 +99,8 @@ inline RawMesh Tetrahedron(float size = 10.0f) {
 inline std::vector<RawMesh> TetrahedronSet() {
     std::vector<RawMesh> meshes(49, Tetrahedron());
     for (int i = 0; i < 49; ++i) {
-        meshes[i].position = {static_cast<float>(i), static_cast<float>(2 * i), static_cast<float>(3 * i)};
+        meshes[i].position = {static_cast<float>(i), static_cast<float>(2 * i),
+                              static_cast<float>(3 * i)};
         meshes[i].rotation = {0.01f * i, 0.02f * i, 0.03f * i};
     }
     return meshes;
@@ -105,7 +108,7 @@ inline std::vector<RawMesh> TetrahedronSet() {
 
 // Byte offsets in a resource written by Encode.
 constexpr size_t kFirstMesh = 4;
-constexpr size_t kFaceCountOffset = 24;   // from the start of a mesh
+constexpr size_t kFaceCountOffset = 24; // from the start of a mesh
 constexpr size_t kVertexCountOffset = 28;
 constexpr size_t kTexCountOffset = 32;
 constexpr size_t kFacesOffset = 36;

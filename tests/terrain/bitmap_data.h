@@ -32,9 +32,9 @@ std::vector<uint8_t> Paletted(int width, int height, Index index, bool topDown =
     Put(out, 0, 4);
     const uint32_t entries = coloursUsed != 0 ? coloursUsed : (1u << bitCount);
     for (uint32_t i = 0; i < entries; ++i) {
-        out.push_back(static_cast<uint8_t>(i / 2)); // blue
+        out.push_back(static_cast<uint8_t>(i / 2));   // blue
         out.push_back(static_cast<uint8_t>(255 - i)); // green
-        out.push_back(static_cast<uint8_t>(i)); // red
+        out.push_back(static_cast<uint8_t>(i));       // red
         out.push_back(0);
     }
     const int stride = ((width * bitCount + 31) / 32) * 4;
@@ -55,7 +55,8 @@ std::vector<uint8_t> Paletted(int width, int height, Index index, bool topDown =
 }
 
 // Sets palette entry i of an 8-bit resource made by Paletted.
-inline void SetPalette(std::vector<uint8_t>& bitmap, int i, uint8_t red, uint8_t green, uint8_t blue) {
+inline void SetPalette(std::vector<uint8_t>& bitmap, int i, uint8_t red, uint8_t green,
+                       uint8_t blue) {
     bitmap[40 + 4 * i] = blue;
     bitmap[40 + 4 * i + 1] = green;
     bitmap[40 + 4 * i + 2] = red;

@@ -35,8 +35,8 @@ TEST(BitmapDecode, PaletteColoursBecomeBlueGreenRedBottomRowFirst) {
 
 TEST(BitmapDecode, TopDownRowsAreTurnedBottomUp) {
     const std::vector<uint8_t> up = Paletted(4, 3, [](int x, int row) { return 40u * row + x; });
-    const std::vector<uint8_t> down =
-        Paletted(4, 3, [](int x, int row) { return 40u * (2 - row) + x; }, true);
+    const std::vector<uint8_t> down = Paletted(
+        4, 3, [](int x, int row) { return 40u * (2 - row) + x; }, true);
     BitmapPixels a, b;
     ASSERT_TRUE(DecodeBitmap(up.data(), up.size(), a));
     ASSERT_TRUE(DecodeBitmap(down.data(), down.size(), b));
@@ -48,8 +48,8 @@ TEST(BitmapDecode, TopDownRowsAreTurnedBottomUp) {
 TEST(BitmapDecode, SmallerIndicesAndShortPalettes) {
     for (int bits : {1, 4}) {
         const uint32_t top = (1u << bits) - 1;
-        const std::vector<uint8_t> bytes =
-            Paletted(9, 2, [top](int x, int row) { return (x + row) & top; }, false, bits);
+        const std::vector<uint8_t> bytes = Paletted(
+            9, 2, [top](int x, int row) { return (x + row) & top; }, false, bits);
         BitmapPixels out;
         ASSERT_TRUE(DecodeBitmap(bytes.data(), bytes.size(), out)) << bits;
         for (int row = 0; row < 2; ++row)
@@ -58,8 +58,8 @@ TEST(BitmapDecode, SmallerIndicesAndShortPalettes) {
         FreeBitmapPixels(out);
     }
     // Indices past a short palette come out black rather than read beyond it.
-    const std::vector<uint8_t> bytes =
-        Paletted(4, 1, [](int x, int) { return 3u + x; }, false, 8, 5);
+    const std::vector<uint8_t> bytes = Paletted(
+        4, 1, [](int x, int) { return 3u + x; }, false, 8, 5);
     BitmapPixels out;
     ASSERT_TRUE(DecodeBitmap(bytes.data(), bytes.size(), out));
     EXPECT_EQ(out.pixels[2], 3);

@@ -21,9 +21,8 @@ using testing_resources::MemoryResources;
 // A 256 x 256 bitmap: index 11 on the bottom row, 12 on the top row, 0
 // elsewhere; palette 11 = (30, 20, 10), 12 = (200, 100, 50).
 std::vector<uint8_t> Marked() {
-    std::vector<uint8_t> bytes = Paletted(256, 256, [](int, int row) {
-        return row == 0 ? 11u : (row == 255 ? 12u : 0u);
-    });
+    std::vector<uint8_t> bytes =
+        Paletted(256, 256, [](int, int row) { return row == 0 ? 11u : (row == 255 ? 12u : 0u); });
     bitmap_data::SetPalette(bytes, 11, 30, 20, 10);
     bitmap_data::SetPalette(bytes, 12, 200, 100, 50);
     return bytes;
@@ -133,7 +132,8 @@ TEST_F(GeneratedBitmaps, AreTwoHundredFiftySixSquareEightBitPaletted) {
         // A picture, not a flat colour.
         std::set<int> colours;
         for (int i = 0; i < 256 * 256; i += 97)
-            colours.insert(pixels.pixels[3 * i] | pixels.pixels[3 * i + 1] << 8 | pixels.pixels[3 * i + 2] << 16);
+            colours.insert(pixels.pixels[3 * i] | pixels.pixels[3 * i + 1] << 8 |
+                           pixels.pixels[3 * i + 2] << 16);
         EXPECT_GT(colours.size(), 40u) << id;
         FreeBitmapPixels(pixels);
     }
@@ -146,7 +146,8 @@ TEST_F(GeneratedBitmaps, SunLayersAreBlackAtTheirBorders) {
         ASSERT_NE(pixels.pixels, nullptr);
         for (int i = 0; i < 256; ++i)
             for (int at : {i * 3, (255 * 256 + i) * 3, (i * 256) * 3, (i * 256 + 255) * 3})
-                ASSERT_EQ(pixels.pixels[at] + pixels.pixels[at + 1] + pixels.pixels[at + 2], 0) << id;
+                ASSERT_EQ(pixels.pixels[at] + pixels.pixels[at + 1] + pixels.pixels[at + 2], 0)
+                    << id;
         // Bright in the middle.
         const uint8_t* middle = pixels.pixels + (128 * 256 + 128) * 3;
         EXPECT_GT(middle[0] + middle[1] + middle[2], 60) << id;
@@ -169,7 +170,8 @@ TEST_F(GeneratedBitmaps, FloorsTileWithoutASeam) {
             long sum = 0;
             for (int i = 0; i < 256; ++i)
                 for (int c = 0; c < 3; ++c)
-                    sum += std::abs(at(x1, i, c) - at(x0, i, c)) + std::abs(at(i, x1, c) - at(i, x0, c));
+                    sum += std::abs(at(x1, i, c) - at(x0, i, c)) +
+                           std::abs(at(i, x1, c) - at(i, x0, c));
             return sum;
         };
         long near = 0, far = 0;

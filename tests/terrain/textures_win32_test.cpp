@@ -15,7 +15,8 @@ TEST(TexturesWin32, SystemAndPortableDecodingAgree) {
     for (int id : kTextureBitmapIds) {
         HRSRC info = FindResourceA(nullptr, MAKEINTRESOURCEA(id), RT_BITMAP);
         ASSERT_NE(info, nullptr) << id;
-        const uint8_t* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, info)));
+        const uint8_t* bytes =
+            static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, info)));
         const DWORD size = SizeofResource(nullptr, info);
         EXPECT_EQ(size, 66600u) << id;
 
