@@ -50,18 +50,24 @@ Colour Sky(float u, float v) {
     const Colour zenith = Rgb(0.17f, 0.35f, 0.74f);
     Colour sky = v < 0.35f ? Mix(horizon, middle, Smooth(0.0f, 0.35f, v))
                            : Mix(middle, zenith, Smooth(0.35f, 1.0f, v));
-    // Clouds: billows of noise, thinning toward the zenith, lit from above.
-    const float x = u * 4.0f;
-    const float y = v * 3.0f;
-    const float warp = Fbm(x * 1.3f, y * 1.3f, 5, 3, 71) - 0.5f;
-    const float n = Fbm(x + warp * 0.8f, y * 1.6f + warp, 4, 5, 11);
-    const float amount = Smooth(0.95f, 0.6f, v) * Smooth(0.0f, 0.08f, v);
-    const float cover = Smooth(0.5f, 0.7f, n) * amount;
-    const float below = Fbm(x + warp * 0.8f, (v - 0.025f) * 3.0f * 1.6f + warp, 4, 5, 11);
-    const float shade = Clamp01((below - n) * 6.0f + 0.5f);
+    // Clouds: heaps of noise, lit from above and darker underneath. The
+    // dome stretches the picture wider than it is high, so the noise is
+    // finer across.
+    const float x = u * 6.0f;
+    const float y = v * 4.0f;
+    const float warp = Fbm(x * 0.5f, y * 0.5f, 3, 2, 71) - 0.5f;
+    auto density = [&](float yy) {
+        const float n = Fbm(x + warp * 0.5f, yy + warp * 0.5f, 6, 5, 11);
+        return Smooth(0.52f, 0.72f, n);
+    };
+    const float amount = Smooth(0.9f, 0.55f, v) * Smooth(0.0f, 0.1f, v);
+    const float cover = density(y) * amount;
+    // Light from above: the cloud is brighter where the density grows
+    // toward its top, darker where it thins upward (its underside).
+    const float shade = Clamp01(0.5f + 3.0f * (density(y + 0.06f) - density(y - 0.06f)));
     const Colour lit = Rgb(1.0f, 1.0f, 0.98f);
-    const Colour shadow = Rgb(0.66f, 0.71f, 0.80f);
-    const Colour cloud = Mix(lit, shadow, shade * 0.8f);
+    const Colour shadow = Rgb(0.62f, 0.67f, 0.78f);
+    const Colour cloud = Mix(lit, shadow, shade * 0.85f);
     return Mix(sky, cloud, cover * 0.95f);
 }
 
@@ -119,7 +125,7 @@ struct Outfit {
 const Outfit kHero = {Rgb(0.66f, 0.13f, 0.12f),
                       Rgb(0.42f, 0.07f, 0.07f),
                       Rgb(0.90f, 0.70f, 0.25f),
-                      Rgb(0.30f, 0.23f, 0.16f),
+                      Rgb(0.24f, 0.27f, 0.34f),
                       Rgb(0.50f, 0.31f, 0.15f),
                       Rgb(0.30f, 0.17f, 0.08f),
                       Rgb(0.89f, 0.68f, 0.54f),

@@ -39,7 +39,9 @@ struct Options {
     float pitch = 340.0f;
     float yaw = 31.0f;
     float distance = 30.0f;
-    bool whole = false; // aim at the middle of the body instead of the head
+    bool whole = false;     // aim at the middle of the body instead of the head
+    bool hasCentre = false; // aim at centre instead
+    Vec3 centre;
     bool strip = false; // all sixteen keyframes side by side
     int floorSlot = -1; // texture slot of a floor under the character, or none
     float background[3] = {0.30f, 0.34f, 0.40f};
@@ -63,6 +65,7 @@ void Usage(FILE* out) {
         "  --yaw DEG           camera yaw in degrees (default 31)\n"
         "  --distance D        camera distance in scene units (default 30)\n"
         "  --whole             aim at the middle of the body instead of the head\n"
+        "  --centre X,Y,Z      aim at this point (scene units) instead of the head\n"
         "  --floor SLOT        draw a floor under the character with texture slot 2 or 8\n"
         "  --background R,G,B  clear colour, 0 to 1 each (default 0.30,0.34,0.40)\n"
         "  --strip             all sixteen keyframes side by side in one picture\n"
@@ -136,6 +139,9 @@ int ParseOptions(int argc, char** argv, Options& o) {
             ok = value(v) && ParseFloat(v, o.distance) && o.distance > 0.0f;
         } else if (arg == "--whole") {
             o.whole = true;
+        } else if (arg == "--centre") {
+            ok = value(v) && std::sscanf(v, "%f,%f,%f", &o.centre.x, &o.centre.y, &o.centre.z) == 3;
+            o.hasCentre = ok;
         } else if (arg == "--strip") {
             o.strip = true;
         } else if (arg == "--floor") {
@@ -208,6 +214,8 @@ void RenderKeyframe(const Options& o, int keyframe) {
                                                              head.position.z - body.position.z));
     if (o.whole)
         centre = Vec3Set(0.0f, 25.0f, 0.0f);
+    if (o.hasCentre)
+        centre = o.centre;
 
     glClearColor(o.background[0], o.background[1], o.background[2], 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
