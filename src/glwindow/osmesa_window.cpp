@@ -15,13 +15,6 @@ int32_t nextHeight = 480;
 
 RenderWindow* glWindow = nullptr;
 
-// OSMesa keeps a few records of a destroyed context's framebuffer that it
-// never frees; the leak checker of the sanitizer builds is told to ignore
-// them (it reads this hook when present; other builds never call it).
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libOSMesa.so\n";
-}
-
 void SetOffscreenSize(int32_t width, int32_t height) {
     nextWidth = width > 0 ? width : 1;
     nextHeight = height > 0 ? height : 1;

@@ -8,6 +8,7 @@
 #include "shell/settings.h"
 #include "shell/settings_store.h"
 #include "shell/shell_state.h"
+#include "terrain/name_lists.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     SetDefaultSettings(settings);
     LoadSettings(settings);
+    BuildNameLists();
 
     if (saverMode == SaverMode::ChangePassword)
         ChangePassword(static_cast<HWND>(hostWindow));

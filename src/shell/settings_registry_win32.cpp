@@ -1,19 +1,36 @@
-// The settings in the registry under HKEY_CURRENT_USER.
+// The settings in the registry under HKEY_CURRENT_USER: opening and closing
+// the key and the two value calls. What the values mean is decided by the
+// portable rules in settings_store.cpp.
 #include <windows.h>
 
 #include "shell/settings_store.h"
 
 namespace {
 
-void QueryInto(HKEY key, const char* name, void* field, DWORD size) {
-    DWORD length = size;
-    RegQueryValueExA(key, name, nullptr, nullptr, static_cast<BYTE*>(field), &length);
-}
+class RegistryKey final : public SettingsKey {
+  public:
+    explicit RegistryKey(HKEY key) : key_(key) {}
 
-void SetDword(HKEY key, const char* name, const void* data, DWORD size) {
-    RegSetValueExA(key, name, 0, REG_DWORD, static_cast<const BYTE*>(data), size);
-}
+    // The type is not asked for. A value longer than capacity makes the
+    // call fail with ERROR_MORE_DATA, and the buffer is then undefined.
+    bool Read(const char* name, uint8_t* buffer, uint32_t capacity, uint32_t& length) override {
+        DWORD size = capacity;
+        if (RegQueryValueExA(key_, name, nullptr, nullptr, buffer, &size) != ERROR_SUCCESS ||
+            size > capacity)
+            return false;
+        length = size;
+        return true;
+    }
 
+    void WriteDword(const char* name, const uint8_t* data, uint32_t length) override {
+        RegSetValueExA(key_, name, 0, REG_DWORD, data, length);
+    }
+
+  private:
+    HKEY key_;
+};
+
+// Opens the key for writing, creating it when missing.
 bool CreateKey(HKEY& key) {
     DWORD disposition = 0;
     return RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, const_cast<char*>(""),
@@ -24,19 +41,12 @@ bool CreateKey(HKEY& key) {
 } // namespace
 
 void LoadSettings(Settings& s) {
+    // Full access is asked for although the key is only read.
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
-    QueryInto(key, "ninja", &s.ninja, 1);
-    QueryInto(key, "sombras", &s.sombras, 1);
-    QueryInto(key, "invtex", &s.invtex, 1);
-    QueryInto(key, "autocam", &s.autocam, 1);
-    QueryInto(key, "musica", &s.musica, 1);
-    QueryInto(key, "interpol", &s.interpol, 1);
-    QueryInto(key, "tipoIlum", &s.tipoIlum, 4);
-    QueryInto(key, "nCamara", &s.nCamara, 4);
-    QueryInto(key, "nSuelo", &s.nSuelo, 4);
-    QueryInto(key, "frames", &s.frames, 4);
+    RegistryKey values(key);
+    ReadSettingsValues(values, s);
     RegCloseKey(key);
 }
 
@@ -44,15 +54,8 @@ void SaveSettings(const Settings& s) {
     HKEY key;
     if (!CreateKey(key))
         return;
-    SetDword(key, "ninja", &s.ninja, 1);
-    SetDword(key, "sombras", &s.sombras, 1);
-    SetDword(key, "invtex", &s.invtex, 1);
-    SetDword(key, "autocam", &s.autocam, 1);
-    SetDword(key, "musica", &s.musica, 1);
-    SetDword(key, "interpol", &s.interpol, 1);
-    SetDword(key, "tipoIlum", &s.tipoIlum, 4);
-    SetDword(key, "nCamara", &s.nCamara, 4);
-    SetDword(key, "nSuelo", &s.nSuelo, 4);
+    RegistryKey values(key);
+    WriteSettingsValues(values, s);
     RegCloseKey(key);
 }
 
@@ -60,8 +63,7 @@ void StoreFrames(float frames) {
     HKEY key;
     if (!CreateKey(key))
         return;
-    uint8_t bytes[4];
-    FramesToBytes(frames, bytes);
-    SetDword(key, "frames", bytes, 4);
+    RegistryKey values(key);
+    WriteFramesValue(values, frames);
     RegCloseKey(key);
 }

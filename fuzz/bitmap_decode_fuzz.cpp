@@ -1,4 +1,5 @@
-// Any bytes as a bitmap resource: decoded or refused, never read past.
+// Any bytes as a bitmap resource: decoded into 24-bit pixels or refused,
+// never read past their end.
 #include <cstddef>
 #include <cstdint>
 

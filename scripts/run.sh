@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the screen saver under Wine.
+# With a display: full screen until a key, a click or a mouse move ends it.
+# Without one: ten seconds on a virtual display, then a screenshot (and the
+# captured audio, when the saver plays music) under out/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+
+bash scripts/deps.sh
+bash scripts/build.sh
+
+export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Preparing the Wine prefix in $WINEPREFIX ..."
+    timeout 300 wineboot -i >/dev/null 2>&1
+fi
+# Wine's own fonts, which Debian's Wine does not find by itself.
+if [ -d /usr/share/wine/fonts ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+fi
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    echo "Running the screen saver full screen: press a key or move the mouse to end it."
+    exec wine build/windows/tazroscr.scr /s
+fi
+
+mkdir -p out
+n=90
+while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=:$n
+for i in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+# A private sound server with a silent sink whose output is recorded.
+export XDG_RUNTIME_DIR=$top/build/run-pulse
+export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+audio=0
+if timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+    --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix >/dev/null 2>&1; then
+    for i in $(seq 1 50); do timeout 5 pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+    timeout 5 pactl set-default-sink capture && audio=1
+fi
+trap 'kill $xvfb 2>/dev/null; timeout 20 wineserver -k 2>/dev/null; timeout 5 pactl exit 2>/dev/null; true' EXIT
+
+echo "No display: running the screen saver for ten seconds on virtual display $DISPLAY ..."
+if [ $audio = 1 ]; then
+    timeout 60 parec -d capture.monitor --format=s16le --rate=44100 --channels=2 \
+        --file-format=wav out/audio.wav &
+    recorder=$!
+fi
+timeout 60 wine "$top/build/windows/tazroscr.scr" /s >out/saver-output.txt 2>&1 &
+saver=$!
+sleep 10
+import -window root out/screenshot.png
+pkill -f "$top/build/windows/tazroscr.scr" || true
+wait $saver 2>/dev/null || true
+echo "Screenshot: $top/out/screenshot.png"
+if [ $audio = 1 ]; then
+    kill $recorder 2>/dev/null
+    wait $recorder 2>/dev/null || true
+    echo "Audio:      $top/out/audio.wav"
+fi

@@ -1,0 +1,8 @@
+// On the host the tick count follows the virtual clock.
+#include "glwindow/tick_count.h"
+#include "glwindow/virtual_clock.h"
+
+uint64_t ReadTickCount() {
+    const int64_t microseconds = VirtualTime();
+    return microseconds > 0 ? static_cast<uint64_t>(microseconds) / 1000 : 0;
+}

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The real screen saver under Wine: full-screen and preview runs, how input
+# ends them, failed window creation, and the frame rate stored afterwards.
+set -u
+. "$(dirname "$0")/lib.sh"
+e2e_begin shell
+
+# dword_float HEX: the float whose bit pattern is that REG_DWORD.
+dword_float() {
+    perl -e 'printf "%.6g\n", unpack("f", pack("L", hex(shift)))' "$1"
+}
+
+positive_finite() {
+    perl -e 'my $v = shift; exit(($v =~ /^[0-9.e+-]+$/ && $v > 0 && $v < 1e30) ? 0 : 1)' "$1"
+}
+
+# start_fullscreen: a /s run with the cursor at (500, 400); waits for its window.
+start_fullscreen() {
+    xdotool mousemove 500 400
+    saver_start /s
+    driver wait-window XIOpenGL - 30000 >"$E2E_WORK/window.txt"
+}
+
+# --- full screen: the window, then each way input ends the run ---------------
+timeout 30 wine reg delete "$SETTINGS_KEY" /f >/dev/null 2>&1
+start_fullscreen
+window=$(cat "$E2E_WORK/window.txt")
+elapsed=$(echo "$(date +%s.%N) - $SAVER_STARTED" | bc)
+echo "# measure: start to visible window under Wine: ${elapsed} s"
+check "/s makes one window of class XIOpenGL" [ -n "$(echo "$window" | field handle)" ]
+check "/s window covers the screen (0 0 1024 768)" \
+    [ "$(echo "$window" | field rect)" = "0 0 1024 768" ]
+style=$(echo "$window" | field style)
+check "/s window is a borderless pop-up ($style)" \
+    perl -e 'my $s = hex(shift); exit((($s & 0x80000000) && !($s & 0x00C40000)) ? 0 : 1)' "$style"
+check "/s window has no parent" [ "$(echo "$window" | field parent)" = "0" ]
+import -window root "$E2E_WORK/fullscreen.png" 2>/dev/null
+sleep 2
+check "/s keeps running without input" [ "$(saver_wait 0)" = running ]
+xdotool key space
+check "/s: a key press ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
+
+frames=$(reg_value frames)
+echo "# frames after /s: $frames"
+check "/s stores frames as REG_DWORD" [ "${frames%% *}" = REG_DWORD ]
+fps=$(dword_float "${frames#* }")
+echo "# measure: smoothed frame rate of the empty frame: $fps frames per second"
+check "/s stores a positive finite frame rate ($fps)" positive_finite "$fps"
+
+for button in 1 2 3; do
+    start_fullscreen
+    sleep 1
+    xdotool click $button
+    check "/s: mouse button $button ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
+done
+
+start_fullscreen
+sleep 1
+xdotool mousemove 550 450
+sleep 2
+check "/s: a move of 50 pixels on both axes does not end the run" [ "$(saver_wait 0)" = running ]
+xdotool mousemove 500 400
+sleep 0.5
+xdotool mousemove 551 400
+check "/s: a move of 51 pixels on one axis ends the run with exit code 0" \
+    [ "$(saver_wait 15)" = 0 ]
+
+start_fullscreen
+sleep 1
+xdotool mousemove 500 349
+check "/s: a move of 51 pixels upwards ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
+saver_kill
+
+# --- preview inside a host window of ours ------------------------------------
+timeout 30 wine reg add "$SETTINGS_KEY" /v frames /t REG_DWORD /d 0x41200000 /f >/dev/null 2>&1
+timeout 120 wine "$DRIVER" host-window 320 240 >"$E2E_WORK/host.txt" 2>/dev/null &
+for i in $(seq 1 100); do
+    [ -s "$E2E_WORK/host.txt" ] && break
+    sleep 0.1
+done
+host=$(tr -d '\r' <"$E2E_WORK/host.txt" | field handle)
+check "the test driver made a preview host window" [ -n "$host" ]
+saver_start /p "$host"
+child=$(driver wait-window XIOpenGL - 30000 "$host")
+check "/p makes a child window of class XIOpenGL in the host" [ -n "$(echo "$child" | field handle)" ]
+check "/p child is sized from the host window (320 x 240)" \
+    [ "$(echo "$child" | field client)" = "320 240" ]
+check "/p child is a child of the host" [ -n "$host" -a "$(echo "$child" | field parent)" = "$host" ]
+import -window root "$E2E_WORK/preview.png" 2>/dev/null
+driver key "$(echo "$child" | field handle)" 32 >/dev/null
+xdotool key space
+xdotool click 1
+sleep 2
+check "/p: key presses and clicks do nothing" [ "$(saver_wait 0)" = running ]
+driver destroy-host "$host" >/dev/null
+check "/p: closing the host window ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
+check "/p leaves the stored frames unchanged" [ "$(reg_value frames)" = "REG_DWORD 0x41200000" ]
+saver_kill
+
+# --- preview with a number that names no window ------------------------------
+saver_start /p 987654321
+first=$(driver msgbox 30000 press)
+second=$(driver msgbox 30000 press)
+echo "$first" | sed "s|^|#   |"
+echo "$second" | sed "s|^|#   |"
+check "first box says the window cannot be created" \
+    [ "$(echo "$first" | field text)" = "No se puede crear la ventana" ]
+check "first box has the caption Informacion" [ "$(echo "$first" | field caption)" = Informacion ]
+check "first box has no owner" [ "$(echo "$first" | field owner)" = 0 ]
+check "second box is the closing message" \
+    [ "$(echo "$second" | field text)" = 'La ventana no se ha podido crear\ny se cerrara la aplicacion ' ]
+check "second box has the caption Informacion" [ "$(echo "$second" | field caption)" = Informacion ]
+check "/p with no such window ends with exit code 0" [ "$(saver_wait 15)" = 0 ]
+saver_kill
+
+e2e_end

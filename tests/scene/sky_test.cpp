@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "glwindow/gl_state.h"
+#include "scene/camera.h"
+#include "scene/offscreen_context.h"
+#include "scene/sky.h"
+
+namespace {
+
+constexpr int kSize = 128;
+
+// What the dome call saw, and a backdrop it paints in place of the dome.
+struct DomeProbe {
+    bool called = false;
+    bool depthTest = true;
+    GLboolean depthMask = GL_TRUE;
+    GLint cullMode = 0;
+    float modelView[16] = {};
+    float grey = 0.25f;
+};
+
+void DrawBackdrop(void* context) {
+    DomeProbe& probe = *static_cast<DomeProbe*>(context);
+    probe.called = true;
+    probe.depthTest = glIsEnabled(GL_DEPTH_TEST);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &probe.depthMask);
+    glGetIntegerv(GL_CULL_FACE_MODE, &probe.cullMode);
+    glGetFloatv(GL_MODELVIEW_MATRIX, probe.modelView);
+    // A screen-filling quad close to the eye, facing away (clockwise on
+    // screen), as the inside of the dome does.
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(probe.grey, probe.grey, probe.grey);
+    glBegin(GL_QUADS);
+    glVertex3f(-10, -10, -1);
+    glVertex3f(-10, 10, -1);
+    glVertex3f(10, 10, -1);
+    glVertex3f(10, -10, -1);
+    glEnd();
+    glEnable(GL_TEXTURE_2D);
+    glPopMatrix();
+}
+
+class SkyDrawing : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(context.ok());
+        ApplyFixedGlState(); // the window's state: depth test with GL_LEQUAL
+        glViewport(0, 0, kSize, kSize);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(120.0, 1.0, 0.1, 10000000.0);
+        glMatrixMode(GL_MODELVIEW);
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        // Looking straight along -z: the sun is up and to the left.
+        skyView = BuildSkyView(Mat4Identity());
+    }
+
+    // Window position of the sun's centre.
+    void SunPixel(int& x, int& y) {
+        const Vec3 centre = Mat4TransformPoint(Mat4Multiply(skyView, SunTransform()), Vec3{});
+        GLdouble model[16], projection[16], wx, wy, wz;
+        GLint viewport[4];
+        for (int i = 0; i < 16; ++i)
+            model[i] = (i % 5 == 0) ? 1.0 : 0.0;
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        gluProject(centre.x, centre.y, centre.z, model, projection, viewport, &wx, &wy, &wz);
+        x = static_cast<int>(wx);
+        y = static_cast<int>(wy);
+    }
+
+    OffscreenContext context{kSize, kSize};
+    Mat4 skyView;
+    DomeProbe probe;
+};
+
+TEST_F(SkyDrawing, TheSunSitsUpTowardTheLightBeyondTheDome) {
+    const Vec3 centre = Mat4TransformPoint(SunTransform(), Vec3{});
+    EXPECT_NEAR(centre.x, -55667.0f, 2.0f);
+    EXPECT_NEAR(centre.y, 66342.0f, 2.0f);
+    EXPECT_NEAR(centre.z, -50000.0f, 2.0f);
+    EXPECT_NEAR(Vec3Length(centre), 100000.0f, 1.0f);
+}
+
+TEST_F(SkyDrawing, TheDomeIsBackgroundAndTheStateIsLeftForTheScene) {
+    const GLuint glow = SolidTexture(0, 0, 0);
+    DrawSky(skyView, DrawBackdrop, &probe, glow, glow);
+    ASSERT_TRUE(probe.called);
+    EXPECT_FALSE(probe.depthTest);
+    EXPECT_EQ(probe.depthMask, GL_FALSE);
+    EXPECT_EQ(probe.cullMode, GL_FRONT);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(probe.modelView[i], skyView[i]);
+
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    GLboolean mask = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
+    EXPECT_EQ(mask, GL_TRUE);
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    GLint cull = 0;
+    glGetIntegerv(GL_CULL_FACE_MODE, &cull);
+    EXPECT_EQ(cull, GL_BACK);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    float top[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, top);
+    const Mat4 expected = Mat4Multiply(skyView, SunTransform());
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(top[i], expected[i], 1e-2f * (std::fabs(expected[i]) + 1.0f)) << i;
+
+    // The dome wrote no depth: anything drawn later covers it.
+    float depth = 0.0f;
+    glReadPixels(kSize / 2, kSize / 2, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    EXPECT_EQ(depth, 1.0f);
+    // Black sun layers add nothing to the dome.
+    const uint8_t* p = context.Pixel(kSize / 2, kSize / 2);
+    EXPECT_NEAR(p[0], 64, 1);
+    int x = 0, y = 0;
+    SunPixel(x, y);
+    p = context.Pixel(x, y);
+    EXPECT_NEAR(p[0], 64, 1);
+    EXPECT_NEAR(p[2], 64, 1);
+}
+
+TEST_F(SkyDrawing, TheTwoSunLayersAddOntoTheDome) {
+    int x = 0, y = 0;
+    SunPixel(x, y);
+    ASSERT_GT(x, 4);
+    ASSERT_LT(x, kSize / 2);
+    ASSERT_GT(y, kSize / 2);
+    ASSERT_LT(y, kSize - 4);
+    const GLuint glow = SolidTexture(100, 60, 0);
+    const GLuint halo = SolidTexture(0, 40, 120);
+    DrawSky(skyView, DrawBackdrop, &probe, glow, halo);
+    const uint8_t* sun = context.Pixel(x, y);
+    EXPECT_NEAR(sun[0], 64 + 100, 2);
+    EXPECT_NEAR(sun[1], 64 + 60 + 40, 2);
+    EXPECT_NEAR(sun[2], 64 + 120, 2);
+    // The square is about 11 degrees wide: the opposite corner of the
+    // picture shows only the dome.
+    const uint8_t* away = context.Pixel(kSize - 2, 2);
+    EXPECT_NEAR(away[0], 64, 1);
+    EXPECT_NEAR(away[1], 64, 1);
+}
+
+} // namespace
