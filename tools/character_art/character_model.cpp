@@ -509,7 +509,7 @@ struct LimbRing {
 
 // v comes from the nominal bone lengths so that it is the same in every
 // keyframe.
-void AddLimb(ModelMesh& mesh, D3 root, D3 joint, D3 end, D3 reference, const LimbRing* spec,
+void AddLimb(ModelMesh& mesh, D3 root, D3 joint, D3 end, D3 reference, const LimbRing* rings,
              int count, double rootLift, double rootBulge, double upperNominal, double lowerNominal,
              int sides, const Region& region) {
     const D3 upper = Unit(joint - root);
@@ -521,7 +521,7 @@ void AddLimb(ModelMesh& mesh, D3 root, D3 joint, D3 end, D3 reference, const Lim
     tube.sides = sides;
     std::vector<D3> tangents;
     for (int i = 0; i < count; ++i) {
-        const LimbRing& r = spec[i];
+        const LimbRing& r = rings[i];
         Ring ring;
         D3 t;
         double distance;
@@ -544,7 +544,7 @@ void AddLimb(ModelMesh& mesh, D3 root, D3 joint, D3 end, D3 reference, const Lim
     }
     FrameRings(tube.rings, tangents, reference);
     for (int i = 0; i < count; ++i)
-        tube.rings[i].centre = tube.rings[i].centre - tube.rings[i].e1 * spec[i].back;
+        tube.rings[i].centre = tube.rings[i].centre - tube.rings[i].e1 * rings[i].back;
     tube.startBulge = rootBulge;
     tube.endBulge = 0.25;
     tube.startV = 1.0;
