@@ -76,6 +76,8 @@ timeout 300 wineboot -i >/dev/null 2>&1 || echo "    wineboot failed"
 wine_fonts "$WINEPREFIX"
 
 suite wine-unit timeout 600 wine build/windows/tests/tazro_tests.exe
+# The system's bitmap loading against the portable decoder, under Wine.
+suite wine-textures timeout 300 wine build/windows/tests/terrain/tazro_win32_texture_tests.exe
 for script in tests/e2e/*_test.sh; do
     suite "e2e-$(basename "$script" .sh)" timeout 900 bash "$script"
 done

@@ -1,9 +1,12 @@
 #include "scene/scene.h"
 
+#include "character/mesh.h"
+#include "character/scene_node.h"
 #include "glwindow/frame_timer.h"
 #include "glwindow/gl.h"
 #include "shell/settings.h"
 #include "shell/shell_state.h"
+#include "terrain/textures.h"
 
 FrameRate frameRate;
 
@@ -26,6 +29,12 @@ bool SetupScene(InstanceHandle instance) {
     ClearColourBuffer();
     glWindow->Swap();
     ClearColourBuffer();
+
+    LoadSceneTextures(settings.invtex);
+    MeshStatus status;
+    if (!PrepareCharacterMeshes(status))
+        RefuseDamagedMeshes(status); // does not return
+    BuildCharacterNodes(meshes);
     return true;
 }
 

@@ -1,0 +1,12 @@
+// Host bitmap loading: the resource bytes through the installed resource
+// source, decoded by the portable decoder.
+#include "platform/resources.h"
+#include "terrain/textures.h"
+
+BitmapPixels LoadBitmapPixels(int resourceId) {
+    BitmapPixels bitmap;
+    ResourceBytes bytes;
+    if (FindResourceBytes(kBitmapResourceType, resourceId, bytes))
+        DecodeBitmap(bytes.data, bytes.size, bitmap);
+    return bitmap;
+}
