@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <mmsystem.h>
+#include <tlhelp32.h>
 
 #include <cmath>
 #include <cstdio>
@@ -242,6 +243,47 @@ int PlayTone(int seconds) {
     return 0;
 }
 
+// threads EXE: the threads of a running process of that file name (not this
+// one, so that the driver can count another driver's threads): how many,
+// and how many of them run at time-critical priority (base priority 15 or
+// more, as the system reports it for THREAD_PRIORITY_TIME_CRITICAL). Exit 1
+// with "no process" when none runs.
+int CountThreads(const char* exe) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        std::printf("no snapshot\n");
+        return 1;
+    }
+    DWORD process = 0;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Process32First(snapshot, &entry); ok && process == 0;
+         ok = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, exe) == 0 && entry.th32ProcessID != GetCurrentProcessId())
+            process = entry.th32ProcessID;
+    }
+    int threads = 0;
+    int timeCritical = 0;
+    THREADENTRY32 thread = {};
+    thread.dwSize = sizeof thread;
+    for (BOOL ok = Thread32First(snapshot, &thread); ok && process != 0;
+         ok = Thread32Next(snapshot, &thread)) {
+        if (thread.th32OwnerProcessID != process)
+            continue;
+        ++threads;
+        if (thread.tpBasePri >= 15)
+            ++timeCritical;
+    }
+    CloseHandle(snapshot);
+    if (process == 0) {
+        std::printf("no process\n");
+        return 1;
+    }
+    std::printf("process %lu\nthreads %d\ntime-critical %d\n", static_cast<unsigned long>(process),
+                threads, timeCritical);
+    return 0;
+}
+
 // A visible top-level window owned by owner, or none.
 struct OwnedMatch {
     HWND owner;
@@ -306,6 +348,8 @@ int Usage() {
                  "  key HWND VK                      send key down and up (decimal VK)\n"
                  "  foreground                       print the foreground window's handle\n"
                  "  tone SECONDS                     play a 440 Hz tone on the wave output\n"
+                 "  threads EXE                      threads of a running process, and how\n"
+                 "                                   many are time-critical\n"
                  "  owned OWNER TIMEOUT_MS           wait for a visible window owned by OWNER,\n"
                  "                                   print its facts\n"
                  "  reg-value SUBKEY NAME            a value under HKEY_CURRENT_USER exactly as\n"
@@ -484,6 +528,8 @@ int main(int argc, char** argv) {
         PostMessageA(window, WM_KEYUP, key, 1 | (3u << 30));
         return 0;
     }
+    if (command == "threads" && argc >= 3)
+        return CountThreads(argv[2]);
     if (command == "tone" && argc >= 3)
         return PlayTone(std::atoi(argv[2]));
     if (command == "foreground") {

@@ -1,0 +1,73 @@
+// The contract between the music's playback control (wave_output.h) and a
+// sound device back-end.
+//
+// A back-end plays one ring of 16-bit stereo PCM in an endless loop and says
+// how many bytes it has played; the playback control refills the ring behind
+// it from a thread the back-end starts. Each platform defines
+// PlatformWaveDevice once (the Windows wave output in wave_output_win32.cpp;
+// the null device on the host); the null device is built everywhere so that
+// the playback control can be tested without sound hardware.
+//
+// All operations but position and sleep are called on the main thread only;
+// position and sleep are called by the mixer thread while it runs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+struct WaveDevice {
+    // Opens the device for 16-bit stereo PCM at rate frames per second
+    // (4 bytes a frame). False when there is no device or it refuses.
+    bool (*open)(int32_t rate);
+    // Starts playing the bytes bytes at ring (whole frames) over and over,
+    // from the start; the byte position restarts at 0. The ring stays in
+    // use until stop. False, with nothing held, when the device refuses.
+    bool (*play)(const void* ring, uint32_t bytes);
+    // Bytes played since play, counted across the loops, modulo 2^32.
+    uint32_t (*position)();
+    // Stops playing and lets go of the ring: afterwards it may be freed.
+    // Harmless when nothing plays.
+    void (*stop)();
+    // Closes the device (stopping it first). Harmless when it is closed.
+    void (*close)();
+    // Runs body on a new thread of the highest priority. False when no
+    // thread could be made.
+    bool (*startThread)(void (*body)());
+    // Lets go of the thread started last, once its body has returned or is
+    // returning.
+    void (*endThread)();
+    // Suspends the calling thread for about that many milliseconds.
+    void (*sleep)(int32_t milliseconds);
+};
+
+// The platform's device: the Windows wave output, or the null device on a
+// platform that has no back-end yet.
+const WaveDevice& PlatformWaveDevice();
+
+// The null device: opens at any rate, plays nothing, and its byte position
+// moves only when someone moves it (NullWaveAdvance). Its thread is a real
+// thread and its sleeps are real sleeps. Tests drive it and can make each
+// step refuse through NullWaveState.
+const WaveDevice& NullWaveDevice();
+
+// What the null device has been asked to do, and what it should refuse.
+struct NullWaveState {
+    bool refuseOpen = false;   // open fails, as without a sound card
+    bool refusePlay = false;   // play fails, as a failed prepare or write would
+    bool refuseThread = false; // startThread fails
+    bool isOpen = false;
+    bool playing = false;
+    int32_t rate = 0;
+    const void* ring = nullptr;
+    uint32_t ringBytes = 0;
+    int32_t opens = 0, plays = 0, stops = 0, closes = 0;
+    int32_t threadsStarted = 0, threadsEnded = 0;
+    std::atomic<uint32_t> position{0}; // bytes played, modulo 2^32
+    std::atomic<int32_t> sleeps{0};    // sleeps made on any thread
+};
+
+// The null device's state; ResetNullWave puts it back to the start.
+NullWaveState& NullWave();
+void ResetNullWave();
+// Moves the null device's byte position on by bytes (modulo 2^32).
+void NullWaveAdvance(uint32_t bytes);

@@ -1,0 +1,176 @@
+// Playback control over a wave device.
+//
+// Order matters at both ends. Starting: the ring is mixed whole before the
+// device gets it, and the thread is made only once the device plays, with
+// threadFinished already cleared, so that a stop that comes at once still
+// waits for the thread. Stopping: the thread has ended before the device is
+// stopped, and the device has let go of the ring before the ring is freed.
+// Every failure on the way undoes what was done, so that the saver goes on
+// silently and StopMusic still works.
+#include "music/wave_output.h"
+
+#include <cstdio>
+
+#include "music/mixer.h"
+#include "music/resource_stream.h"
+
+Playback playback;
+
+namespace {
+
+void ReportError(const char* line) {
+    std::fputs(line, stdout);
+    std::fflush(stdout);
+}
+
+void StopPlaybackHook(Song* song) {
+    StopPlayback(song);
+}
+
+uint32_t RingBytes() {
+    return static_cast<uint32_t>(mixRing.ringSamples) * 4;
+}
+
+RingGeometry CurrentGeometry() {
+    RingGeometry ring;
+    ring.mixRate = mixRing.mixRate;
+    ring.blockSamples = mixRing.blockSamples;
+    ring.ringSamples = mixRing.ringSamples;
+    ring.blockCount = mixRing.blockCount;
+    ring.rampSamples = mixRing.rampSamples;
+    ring.inverseRate = mixRing.inverseRate;
+    return ring;
+}
+
+} // namespace
+
+void SetWaveDevice(const WaveDevice& device) {
+    if (playback.device != &device)
+        CloseWaveOutput();
+    playback.device = &device;
+}
+
+void StartMusicOn(const WaveDevice& device, int id) {
+    StopMusic();
+    SetWaveDevice(device);
+    SetMusicFileOps(OpenMusicResource, CloseResourceStream, ReadResourceStream, SeekResourceStream,
+                    TellResourceStream);
+    if (!OpenWaveOutput(kMusicRate)) {
+        ReportError("Error upon initialization\n");
+        return;
+    }
+    playback.musicSong = LoadSong(id);
+    if (playback.musicSong == nullptr) {
+        ReportError("Error loading song\n"); // the device stays open until StopMusic
+        return;
+    }
+    StartPlayback(playback.musicSong);
+}
+
+void StopMusic() {
+    FreeSong(playback.musicSong); // stops the playback through the hook
+    playback.musicSong = nullptr;
+    CloseWaveOutput();
+}
+
+bool OpenWaveOutput(int32_t rate) {
+    if (!MusicFileOpsComplete())
+        return false;
+    CloseWaveOutput();
+    if (playback.device == nullptr || !SetMixRate(rate))
+        return false;
+    if (!playback.device->open(rate))
+        return false;
+    playback.deviceOpen = true;
+    return true;
+}
+
+void CloseWaveOutput() {
+    // Never pull the device from under the thread.
+    if (playback.ownsRing)
+        StopPlayback(mixRing.currentSong);
+    if (playback.deviceOpen) {
+        playback.device->close();
+        playback.deviceOpen = false;
+    }
+}
+
+bool StartPlayback(Song* song) {
+    StopPlayback(song);
+    if (song == nullptr || !playback.deviceOpen)
+        return false;
+    SetFreeSongHook(StopPlaybackHook);
+    if (!AllocateMixRing())
+        return false;
+    playback.ownsRing = true;
+
+    // A fresh start: every voice silent, the replay at its first row.
+    StartSong(song);
+    do
+        FillBlock();
+    while (mixRing.fillBlock != 0);
+
+    if (!playback.device->play(mixRing.pcmRing, RingBytes())) {
+        StopPlayback(song);
+        return false;
+    }
+    playback.devicePlaying = true;
+
+    playback.playPosition = PlayPosition{};
+    playback.mixerBusy.store(false, std::memory_order_release);
+    playback.stopRequested.store(false, std::memory_order_release);
+    playback.threadFinished.store(false, std::memory_order_release);
+    if (!playback.device->startThread(MixerThread)) {
+        // Else the device would loop the same two seconds for ever.
+        playback.threadFinished.store(true, std::memory_order_release);
+        StopPlayback(song);
+        return false;
+    }
+    playback.threadRunning = true;
+    return true;
+}
+
+bool StopPlayback(Song* song) {
+    if (!playback.ownsRing)
+        return song != nullptr;
+    playback.stopRequested.store(true, std::memory_order_release);
+    while (playback.mixerBusy.load(std::memory_order_acquire)) {
+        // A block takes well under a millisecond to mix.
+    }
+    if (playback.threadRunning) {
+        while (!playback.threadFinished.load(std::memory_order_acquire))
+            playback.device->sleep(kStopPollMs);
+        playback.device->endThread();
+        playback.threadRunning = false;
+    }
+    if (playback.devicePlaying) {
+        playback.device->stop();
+        playback.devicePlaying = false;
+    }
+    FreeMixRing();
+    DetachSong();
+    playback.ownsRing = false;
+    return song != nullptr;
+}
+
+int32_t MixerPass() {
+    const uint64_t played = AdvancePlayPosition(playback.playPosition, playback.device->position());
+    const int32_t playBlock = PlayBlockOf(CurrentGeometry(), played);
+    int32_t filled = 0;
+    while (ShouldFillBlock(mixRing.fillBlock, playBlock, mixRing.blockCount) &&
+           !playback.stopRequested.load(std::memory_order_acquire)) {
+        playback.mixerBusy.store(true, std::memory_order_release);
+        FillBlock();
+        playback.mixerBusy.store(false, std::memory_order_release);
+        ++filled;
+    }
+    return filled;
+}
+
+void MixerThread() {
+    while (!playback.stopRequested.load(std::memory_order_acquire)) {
+        MixerPass();
+        playback.device->sleep(kMixerSleepMs);
+    }
+    playback.threadFinished.store(true, std::memory_order_release);
+}

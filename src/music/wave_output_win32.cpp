@@ -1,0 +1,123 @@
+// The Windows wave output as a WaveDevice: one looping WAVEHDR over the whole
+// ring on the wave mapper, polled through waveOutGetPosition, and a mixer
+// thread of time-critical priority.
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include "music/wave_device.h"
+
+namespace {
+
+HWAVEOUT device = nullptr;
+WAVEHDR header = {};
+HANDLE thread = nullptr;
+void (*threadBody)() = nullptr;
+uint32_t lastPosition = 0; // mixer thread only
+
+bool Open(int32_t rate) {
+    WAVEFORMATEX format = {};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 2;
+    format.nSamplesPerSec = static_cast<DWORD>(rate);
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = 4;
+    format.nAvgBytesPerSec = static_cast<DWORD>(rate) * 4;
+    format.cbSize = 0;
+    HWAVEOUT opened = nullptr;
+    if (waveOutOpen(&opened, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
+        return false;
+    device = opened;
+    return true;
+}
+
+void Unprepare() {
+    if (header.dwFlags & WHDR_PREPARED)
+        waveOutUnprepareHeader(device, &header, sizeof header);
+    header.dwFlags &= ~static_cast<DWORD>(WHDR_PREPARED);
+}
+
+bool Play(const void* ring, uint32_t bytes) {
+    if (device == nullptr)
+        return false;
+    header = WAVEHDR{};
+    header.lpData = static_cast<LPSTR>(const_cast<void*>(ring));
+    header.dwBufferLength = bytes;
+    header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+    header.dwLoops = 0xFFFFFFFF;
+    if (waveOutPrepareHeader(device, &header, sizeof header) != MMSYSERR_NOERROR) {
+        header.dwFlags = 0;
+        return false;
+    }
+    // The loop marks must survive the preparation on every driver.
+    header.dwFlags |= WHDR_BEGINLOOP | WHDR_ENDLOOP;
+    lastPosition = 0;
+    if (waveOutWrite(device, &header, sizeof header) != MMSYSERR_NOERROR) {
+        waveOutReset(device);
+        Unprepare();
+        return false;
+    }
+    return true;
+}
+
+uint32_t Position() {
+    MMTIME time = {};
+    time.wType = TIME_BYTES;
+    if (waveOutGetPosition(device, &time, sizeof time) == MMSYSERR_NOERROR) {
+        // A driver may answer in another unit than the one asked for.
+        if (time.wType == TIME_BYTES)
+            lastPosition = time.u.cb;
+        else if (time.wType == TIME_SAMPLES)
+            lastPosition = time.u.sample * 4;
+    }
+    return lastPosition;
+}
+
+void Stop() {
+    if (device == nullptr)
+        return;
+    // The device lets go of the header only once it is reset.
+    waveOutReset(device);
+    Unprepare();
+}
+
+void Close() {
+    if (device == nullptr)
+        return;
+    Stop();
+    waveOutClose(device);
+    device = nullptr;
+}
+
+DWORD WINAPI ThreadMain(LPVOID) {
+    threadBody();
+    return 0;
+}
+
+bool StartThread(void (*body)()) {
+    threadBody = body;
+    thread = CreateThread(nullptr, 0, ThreadMain, nullptr, 0, nullptr);
+    if (thread == nullptr)
+        return false;
+    SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
+    return true;
+}
+
+void EndThread() {
+    if (thread != nullptr)
+        CloseHandle(thread);
+    thread = nullptr;
+}
+
+void SleepFor(int32_t milliseconds) {
+    Sleep(static_cast<DWORD>(milliseconds));
+}
+
+const WaveDevice waveOutDevice = {Open,  Play,        Position,  Stop,
+                                  Close, StartThread, EndThread, SleepFor};
+
+} // namespace
+
+const WaveDevice& PlatformWaveDevice() {
+    return waveOutDevice;
+}
