@@ -4,6 +4,8 @@
 #include "character/scene_node.h"
 #include "glwindow/frame_timer.h"
 #include "glwindow/gl.h"
+#include "music/song_source.h"
+#include "music/wave_output.h"
 #include "shell/settings.h"
 #include "shell/shell_state.h"
 #include "terrain/textures.h"
@@ -29,6 +31,9 @@ bool SetupScene(InstanceHandle instance) {
     ClearColourBuffer();
     glWindow->Swap();
     ClearColourBuffer();
+
+    if (settings.musica)
+        StartMusic(kMusicResourceId);
 
     LoadSceneTextures(settings.invtex);
     MeshStatus status;

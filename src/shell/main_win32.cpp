@@ -2,6 +2,7 @@
 // scene with its message loop, and tear down.
 #include <windows.h>
 
+#include "music/wave_output.h"
 #include "scene/scene.h"
 #include "shell/command_line.h"
 #include "shell/config_dialog.h"
@@ -31,7 +32,9 @@ void ChangePassword(HWND owner) {
     FreeLibrary(mpr);
 }
 
+// The music first: it waits for the mixer thread to end.
 void Shutdown() {
+    StopMusic();
     if (glWindow != nullptr) {
         glWindow->Destroy();
         DeleteGlWindow(glWindow);
