@@ -117,6 +117,7 @@ bool StartPlayback(Song* song) {
     playback.devicePlaying = true;
 
     playback.playPosition = PlayPosition{};
+    playback.nextBlock = mixRing.blockCount; // the ring holds blocks 0 to blockCount − 1
     playback.mixerBusy.store(false, std::memory_order_release);
     playback.stopRequested.store(false, std::memory_order_release);
     playback.threadFinished.store(false, std::memory_order_release);
@@ -154,14 +155,21 @@ bool StopPlayback(Song* song) {
 }
 
 int32_t MixerPass() {
+    const RingGeometry ring = CurrentGeometry();
     const uint64_t played = AdvancePlayPosition(playback.playPosition, playback.device->position());
-    const int32_t playBlock = PlayBlockOf(CurrentGeometry(), played);
+    const int64_t playing = PlayingBlock(ring, played);
+    const int64_t next = CatchUpFill(playback.nextBlock, playing);
+    if (next != playback.nextBlock) {
+        playback.nextBlock = next;
+        mixRing.fillBlock = static_cast<int32_t>(next % ring.blockCount);
+    }
     int32_t filled = 0;
-    while (ShouldFillBlock(mixRing.fillBlock, playBlock, mixRing.blockCount) &&
+    while (FillDue(playback.nextBlock, playing, ring.blockCount) &&
            !playback.stopRequested.load(std::memory_order_acquire)) {
         playback.mixerBusy.store(true, std::memory_order_release);
         FillBlock();
         playback.mixerBusy.store(false, std::memory_order_release);
+        ++playback.nextBlock;
         ++filled;
     }
     return filled;

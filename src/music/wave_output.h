@@ -44,8 +44,11 @@ struct Playback {
     bool threadRunning = false; // a thread was started and not yet ended
     Song* musicSong = nullptr;  // the song StartMusic loaded
 
-    // The mixer thread's reading of the device, across its 32-bit wrap.
+    // Mixer thread only while it runs: its reading of the device, across the
+    // device's 32-bit wrap, and the block it mixes next, counted like the
+    // device's blocks since the start (wave_ring.h).
     PlayPosition playPosition;
+    int64_t nextBlock = 0;
 };
 
 extern Playback playback;
@@ -90,8 +93,8 @@ bool StartPlayback(Song* song);
 bool StopPlayback(Song* song);
 
 // One look of the mixer thread: reads the device's position and mixes the
-// blocks due (ShouldFillBlock), stopping early when a stop is requested.
-// Returns the blocks mixed.
+// blocks due (FillDue, after CatchUpFill), stopping early when a stop is
+// requested. Returns the blocks mixed.
 int32_t MixerPass();
 // The mixer thread's body: a pass every kMixerSleepMs until a stop is
 // requested, then it marks itself finished.

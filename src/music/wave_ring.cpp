@@ -20,21 +20,25 @@ RingGeometry ComputeRingGeometry(int32_t mixRate) {
 }
 
 uint64_t AdvancePlayPosition(PlayPosition& position, uint32_t deviceBytes) {
-    // The modular difference is right across the device's wrap.
-    position.totalBytes += static_cast<uint32_t>(deviceBytes - position.lastBytes);
-    position.lastBytes = deviceBytes;
+    // The modular difference is right across the device's wrap; one of 2^31
+    // or more would be over three hours between two readings, so it is a
+    // reading that went back.
+    const uint32_t moved = deviceBytes - position.lastBytes;
+    if (moved < 0x80000000u) {
+        position.totalBytes += moved;
+        position.lastBytes = deviceBytes;
+    }
     return position.totalBytes;
 }
 
-int32_t PlayBlockOf(const RingGeometry& ring, uint64_t totalBytes) {
-    const uint64_t played = totalBytes / 4;
-    return static_cast<int32_t>((played % static_cast<uint64_t>(ring.ringSamples)) /
-                                static_cast<uint64_t>(ring.blockSamples));
+int64_t PlayingBlock(const RingGeometry& ring, uint64_t totalBytes) {
+    return static_cast<int64_t>(totalBytes / 4 / static_cast<uint64_t>(ring.blockSamples));
 }
 
-bool ShouldFillBlock(int32_t fillBlock, int32_t playBlock, int32_t blockCount) {
-    if (fillBlock == playBlock)
-        return false;
-    const int32_t previous = playBlock == 0 ? blockCount - 1 : playBlock - 1;
-    return !(fillBlock > previous && (previous != 0 || fillBlock == 1));
+bool FillDue(int64_t next, int64_t playing, int32_t blockCount) {
+    return next < playing + blockCount;
+}
+
+int64_t CatchUpFill(int64_t next, int64_t playing) {
+    return next > playing ? next : playing + 1;
 }

@@ -30,14 +30,24 @@ struct PlayPosition {
 };
 
 // Feeds one reading of the device's byte position (which starts at 0 when
-// playback starts); returns the total bytes played.
+// playback starts); returns the total bytes played. A reading below the last
+// one (by less than 2^31 bytes, as a wrap never is) counts as no movement.
 uint64_t AdvancePlayPosition(PlayPosition& position, uint32_t deviceBytes);
 
-// The block the device is playing after totalBytes (4 bytes per stereo sample).
-int32_t PlayBlockOf(const RingGeometry& ring, uint64_t totalBytes);
+// The block the device is playing after totalBytes (4 bytes per stereo
+// sample), counted from the start of playback across the loops; it lies in
+// ring slot PlayingBlock % blockCount.
+int64_t PlayingBlock(const RingGeometry& ring, uint64_t totalBytes);
 
-// Whether the mixer thread mixes fillBlock now, given the block the device
-// plays: it fills up to (not including) the play block, and holds back while
-// the fill position is ahead of the block before the play block, which
-// happens when a stall let the device pass the writer.
-bool ShouldFillBlock(int32_t fillBlock, int32_t playBlock, int32_t blockCount);
+// The mixer thread's fill decisions, over block counts that never wrap.
+// Block n of the music goes into slot n % blockCount and is heard while the
+// device plays block n. The writer mixes block next once the device has
+// played what that slot held before (block next − blockCount): it fills
+// while next < playing + blockCount, so that it trails the device by one
+// block and the ring always holds the coming two seconds.
+bool FillDue(int64_t next, int64_t playing, int32_t blockCount);
+// After a stall of a whole ring or more, the device has already played the
+// slot of block next with stale music (next <= playing): the writer goes on
+// from the block after the playing one rather than mix music that would be
+// heard a ring late. Returns the block to mix next.
+int64_t CatchUpFill(int64_t next, int64_t playing);

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "allocation_count.h"
 #include "music/mixer.h"
 #include "music/replay.h"
 #include "music/resource_stream.h"
@@ -213,7 +214,7 @@ TEST_F(WaveOutputTest, StartMixesTheWholeRingBeforeTheDevicePlaysIt) {
 
 TEST_F(WaveOutputTest, TheThreadRemixesEachBlockOnceTheDeviceHasPlayedIt) {
     song = LoadXm(MelodySong());
-    const std::vector<int16_t> render = Render(song.get(), 3 * 88400);
+    const std::vector<int16_t> render = Render(song.get(), 5 * 88400);
     Start(song.get());
 
     // The device is still in block 0: nothing is due.
@@ -243,14 +244,22 @@ TEST_F(WaveOutputTest, TheThreadRemixesEachBlockOnceTheDeviceHasPlayedIt) {
     NullWaveAdvance(60 * kBlockBytes);
     WaitForPass();
     EXPECT_EQ(mixRing.fillBlock, 61);
-    // A stall across the end of the ring, beyond the one block the wrap rule
-    // covers: the writer waits until the device comes round to it again.
+    // Across the end of the ring in one look: the writer follows round it.
     NullWaveAdvance(44 * kBlockBytes); // playing 5
     WaitForPass();
-    EXPECT_EQ(mixRing.fillBlock, 61);
-    NullWaveAdvance(57 * kBlockBytes); // playing 62
+    EXPECT_EQ(mixRing.fillBlock, 5);
+    for (int32_t b : {61, 99, 0, 4})
+        EXPECT_TRUE(RingBlock(b) == Chunk(render, (b >= 61 ? 200 : 300) + b)) << "block " << b;
+    // A stall of more than a ring: the writer goes on after the playing block.
+    NullWaveAdvance(kRingBytes + 20 * kBlockBytes); // playing 25
     WaitForPass();
-    EXPECT_EQ(mixRing.fillBlock, 62);
+    EXPECT_EQ(mixRing.fillBlock, 25);
+    EXPECT_EQ(playback.nextBlock, 425);
+    // The song goes on where it was, from the slot after the playing one.
+    EXPECT_TRUE(RingBlock(26) == Chunk(render, 305));
+    EXPECT_TRUE(RingBlock(99) == Chunk(render, 305 + 73));
+    EXPECT_TRUE(RingBlock(0) == Chunk(render, 305 + 74));
+    EXPECT_TRUE(RingBlock(24) == Chunk(render, 305 + 98));
 }
 
 TEST_F(WaveOutputTest, TheFillPositionKeepsInStepAcrossTheDeviceCounterWrap) {
@@ -277,6 +286,22 @@ TEST_F(WaveOutputTest, TheFillPositionKeepsInStepAcrossTheDeviceCounterWrap) {
     NullWaveAdvance(kBlockBytes);
     WaitForPass();
     EXPECT_EQ(mixRing.fillBlock, 6);
+}
+
+TEST_F(WaveOutputTest, PlayingAllocatesNothing) {
+    song = LoadXm(MelodySong());
+    Start(song.get());
+    WaitForPass();
+    // Two and a half rings, seven blocks at a time: nothing in the thread's
+    // passes, the replay or the mixing allocates.
+    const long before = CountedAllocations();
+    for (int i = 0; i < 36; ++i) {
+        NullWaveAdvance(7 * kBlockBytes);
+        WaitForPass();
+    }
+    const long after = CountedAllocations();
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(mixRing.fillBlock, (36 * 7) % kBlocks);
 }
 
 // A replay tick that, once armed, holds the mixer thread inside FillBlock.

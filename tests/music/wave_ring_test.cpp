@@ -6,16 +6,26 @@
 
 namespace {
 
-// The blocks the mixer thread fills for one play position, starting at fill.
-std::vector<int32_t> BlocksFilled(int32_t& fill, int32_t play, int32_t blockCount) {
+// The ring slots the mixer thread fills in one look at the device, which
+// plays block `playing`; next is the block it mixes next (both counted from
+// the start of playback).
+std::vector<int32_t> SlotsFilled(int64_t& next, int64_t playing, int32_t blockCount) {
     std::vector<int32_t> filled;
-    while (ShouldFillBlock(fill, play, blockCount)) {
-        filled.push_back(fill);
-        fill = (fill + 1) % blockCount;
+    next = CatchUpFill(next, playing);
+    while (FillDue(next, playing, blockCount)) {
+        filled.push_back(static_cast<int32_t>(next % blockCount));
+        ++next;
         if (filled.size() > static_cast<size_t>(blockCount))
             break; // would loop for ever
     }
     return filled;
+}
+
+std::vector<int32_t> Range(int32_t from, int32_t to) {
+    std::vector<int32_t> slots;
+    for (int32_t s = from; s < to; ++s)
+        slots.push_back(s);
+    return slots;
 }
 
 TEST(WaveRing, GeometryAtTheUsualRates) {
@@ -39,32 +49,55 @@ TEST(WaveRing, GeometryAtTheUsualRates) {
 }
 
 TEST(WaveRing, FillDecisions) {
-    int32_t fill = 99;
-    EXPECT_EQ(BlocksFilled(fill, 0, 100), (std::vector<int32_t>{99}));
-    EXPECT_EQ(fill, 0);
+    // Started: the ring holds blocks 0 to 99; slot 0 is mixed again once the
+    // device has left it.
+    int64_t next = 100;
+    EXPECT_TRUE(SlotsFilled(next, 0, 100).empty());
+    EXPECT_EQ(SlotsFilled(next, 1, 100), (std::vector<int32_t>{0}));
 
-    fill = 98;
-    EXPECT_EQ(BlocksFilled(fill, 1, 100), (std::vector<int32_t>{98, 99, 0}));
-    EXPECT_EQ(fill, 1);
+    // Playing slot 0 of a later loop with the writer at slot 99: slot 99 only.
+    next = 199;
+    EXPECT_EQ(SlotsFilled(next, 100, 100), (std::vector<int32_t>{99}));
+    EXPECT_EQ(next, 200);
+    // Playing slot 1 with the writer at 98: 98, 99 and 0.
+    next = 198;
+    EXPECT_EQ(SlotsFilled(next, 101, 100), (std::vector<int32_t>{98, 99, 0}));
+    EXPECT_EQ(next, 201);
+    // Playing slot 5 with the writer at 98, after a stall of seven blocks
+    // across the end of the ring: 98 to 4 are still ahead of the device, so
+    // they are mixed now, in time to be heard (taken for a writer ahead of the
+    // device, they would wait a whole ring and the ring would play twice).
+    next = 198;
+    std::vector<int32_t> expected = Range(98, 100);
+    for (int32_t s : Range(0, 5))
+        expected.push_back(s);
+    EXPECT_EQ(SlotsFilled(next, 105, 100), expected);
+    EXPECT_EQ(next, 205);
+    // Nothing more while the device stays in that block.
+    EXPECT_TRUE(SlotsFilled(next, 105, 100).empty());
 
-    fill = 98;
-    EXPECT_TRUE(BlocksFilled(fill, 5, 100).empty());
-    EXPECT_EQ(fill, 98);
-
-    // The writer catches up with a device that moved on by a few blocks.
-    fill = 10;
-    EXPECT_EQ(BlocksFilled(fill, 13, 100), (std::vector<int32_t>{10, 11, 12}));
-    // Nothing to do when the writer is right behind the device.
-    EXPECT_TRUE(BlocksFilled(fill, 13, 100).empty());
+    // A stall of more than a ring: the device has played slot 98 and on with
+    // stale music. The writer goes on after the playing block (slot 6 of block
+    // 206) and fills the whole ring but the playing slot.
+    next = 198;
+    expected = Range(6, 100);
+    for (int32_t s : Range(0, 5))
+        expected.push_back(s);
+    EXPECT_EQ(SlotsFilled(next, 205, 100), expected);
+    EXPECT_EQ(next, 305);
 }
 
 TEST(WaveRing, PlayBlockFollowsTheDevicePosition) {
     const RingGeometry ring = ComputeRingGeometry(44100);
     PlayPosition position;
-    EXPECT_EQ(PlayBlockOf(ring, AdvancePlayPosition(position, 0)), 0);
-    EXPECT_EQ(PlayBlockOf(ring, AdvancePlayPosition(position, 884 * 4 - 4)), 0);
-    EXPECT_EQ(PlayBlockOf(ring, AdvancePlayPosition(position, 884 * 4)), 1);
-    EXPECT_EQ(PlayBlockOf(ring, AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 3)), 3);
+    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 0)), 0);
+    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 884 * 4 - 4)), 0);
+    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 884 * 4)), 1);
+    // Counted across the loops of the ring.
+    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 3)), 103);
+    // A reading that goes back a little is no movement, not a wrap.
+    EXPECT_EQ(AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 3 - 8), 88400 * 4 + 884 * 4 * 3);
+    EXPECT_EQ(AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 4), 88400 * 4 + 884 * 4 * 4);
 }
 
 TEST(WaveRing, DeviceCounterWrapKeepsTheBlockContinuous) {
@@ -77,11 +110,11 @@ TEST(WaveRing, DeviceCounterWrapKeepsTheBlockContinuous) {
     // Bring the tracker to that point as a long run of readings would.
     position.lastBytes = device;
     position.totalBytes = device;
-    int32_t block = PlayBlockOf(ring, position.totalBytes);
+    int64_t block = PlayingBlock(ring, position.totalBytes);
     for (int i = 0; i < 10; ++i) {
         device += step; // wraps once on the way
-        const int32_t next = PlayBlockOf(ring, AdvancePlayPosition(position, device));
-        EXPECT_EQ(next, (block + 1) % ring.blockCount) << "step " << i;
+        const int64_t next = PlayingBlock(ring, AdvancePlayPosition(position, device));
+        EXPECT_EQ(next, block + 1) << "step " << i;
         block = next;
     }
     EXPECT_GT(position.totalBytes, uint64_t{0xFFFFFFFF});
