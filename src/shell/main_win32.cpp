@@ -2,7 +2,9 @@
 // scene with its message loop, and tear down.
 #include <windows.h>
 
+#include "character/mesh.h"
 #include "scene/scene.h"
+#include "scene/scene_music.h"
 #include "shell/command_line.h"
 #include "shell/config_dialog.h"
 #include "shell/settings.h"
@@ -31,12 +33,15 @@ void ChangePassword(HWND owner) {
     FreeLibrary(mpr);
 }
 
+// Music first (it waits for the mixer thread), then the window, then the meshes.
 void Shutdown() {
+    StopSceneMusic();
     if (glWindow != nullptr) {
         glWindow->Destroy();
         DeleteGlWindow(glWindow);
         glWindow = nullptr;
     }
+    FreeCharacterMeshes();
 }
 
 } // namespace
