@@ -18,6 +18,7 @@
 FrameRate frameRate;
 KeyframeClock keyframeClock;
 TerrainNode* terrainRoot = nullptr;
+ScenePartHook scenePartHook = nullptr;
 
 namespace {
 
@@ -35,6 +36,11 @@ void ClearColourBuffer() {
 
 void DrawDome(void*) {
     DrawMeshUnlit(meshes[domeNode.meshIndex], textureSlots);
+}
+
+void PartDone(ScenePart part) {
+    if (scenePartHook != nullptr)
+        scenePartHook(part);
 }
 
 } // namespace
@@ -117,6 +123,8 @@ void UpdateScene() {
                  meshes[headNode.meshIndex].position, meshes[bodyNode.meshIndex].position);
 }
 
+namespace {
+
 void DrawSceneSky() {
     DrawSky(BuildSkyView(camera.characterView), DrawDome, nullptr, textureSlots[kSunGlowSlot],
             textureSlots[kSunHaloSlot]);
@@ -136,6 +144,8 @@ void DrawSceneCharacter() {
                   settings.interpol, keyframeClock.blendFraction);
 }
 
+} // namespace
+
 void DrawScene() {
     // Fixed state of every frame.
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -147,22 +157,27 @@ void DrawScene() {
     glMultMatrixf(camera.characterView.m);
     glPushMatrix();
     DrawSceneSky(); // replaces the top of the stack with its own matrices
+    PartDone(ScenePart::Sky);
     glPopMatrix();
     glPushMatrix();
     DrawSceneTerrain();
+    PartDone(ScenePart::Terrain);
     glPopMatrix();
 
     // Shadows lie over the floor and the terrain wherever they fall.
     glDisable(GL_DEPTH_TEST);
     if (settings.sombras)
         DrawSceneShadows();
+    PartDone(ScenePart::Shadows);
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
 
     DrawSceneCharacter();
+    PartDone(ScenePart::Character);
 
     glFlush();
     glWindow->Swap();
+    PartDone(ScenePart::Present);
 }
 
 void RenderFrame() {

@@ -64,12 +64,12 @@ void SetBodyMaterials(bool ninja);
 // translation within kWalkWrap of where it started.
 void WalkBody(float instantFps);
 
-// The parts of DrawScene, for the benchmark: each expects the state the
-// previous part leaves (see RenderFrame's order in scene.cpp).
-void DrawSceneSky();
-void DrawSceneTerrain();
-void DrawSceneShadows();
-void DrawSceneCharacter();
+// The parts of a drawn frame, in drawing order.
+enum class ScenePart { Sky, Terrain, Shadows, Character, Present };
+// Called, when set, after each part of DrawScene (Shadows also when they are
+// off); the benchmark times the parts with it. Null in the screen saver.
+using ScenePartHook = void (*)(ScenePart part);
+extern ScenePartHook scenePartHook;
 
 // Tells the user that the heightmap resource is missing or short and ends the
 // process: a message box and a clean exit on Windows, a line on standard
