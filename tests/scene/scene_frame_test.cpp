@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
 #include "glwindow/frame_timer.h"
@@ -175,6 +176,24 @@ TEST_F(SceneFrames, SlowFramesStepEveryFrameAndTheWalkKeepsItsSpeed) {
     EXPECT_NEAR(bodyNode.local[12], startX - 50.0f * 3.2f, 1e-2f);
     EXPECT_EQ(bodyNode.local[13], meshes[1].position.y);
     EXPECT_EQ(bodyNode.local[14], meshes[1].position.z);
+}
+
+TEST_F(SceneFrames, AFrameAllocatesNothing) {
+    for (bool on : {false, true}) {
+        settings.sombras = on;
+        settings.interpol = on;
+        settings.ninja = on;
+        settings.tipoIlum = on ? 2 : 1;
+        Start();
+        // The GL driver compiles its own code for each new combination of
+        // state on first use; let it see every one first.
+        for (int frame = 0; frame < 40; ++frame)
+            Frame(0.03);
+        const long before = CountedAllocations();
+        for (int frame = 0; frame < 40; ++frame)
+            Frame(0.03); // steps, blends, walks and tours
+        EXPECT_EQ(CountedAllocations() - before, 0) << "settings " << on;
+    }
 }
 
 TEST_F(SceneFrames, ATimerDeltaOfZeroKeepsTheFiguresFinite) {
