@@ -63,6 +63,8 @@ suite() {
 
 suite host-unit ctest --preset host -j "$jobs"
 suite host-asan ctest --preset host-asan -j "$jobs"
+# Real modules from Debian's game data, rendered under the sanitizers.
+suite debian-xm timeout 1200 sh tests/music/debian_xm.sh build/asan/tools/xm2wav/xm2wav
 # A short run of every fuzz target over its kept corpus (regressions included).
 suite fuzz-smoke bash scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
 

@@ -1,0 +1,306 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "music/mixer.h"
+#include "music/wave_ring.h"
+#include "music_test_util.h"
+
+namespace {
+
+constexpr uint64_t kOne = uint64_t{1} << 32; // 1.0 in 32.32
+
+// A sample of n values from generate, with 8 guard samples, as the loader
+// leaves it.
+struct TestSample {
+    std::vector<int16_t> data;
+    Sample sample{};
+    template <typename F>
+    TestSample(uint32_t n, F generate, uint8_t loopMode = kLoopNone, uint32_t loopStart = 0,
+               uint32_t loopLength = 0)
+        : data(n + 8) {
+        for (uint32_t i = 0; i < n; ++i)
+            data[i] = static_cast<int16_t>(generate(i));
+        sample.data = data.data();
+        sample.length = n;
+        sample.loopMode = loopMode;
+        sample.loopStart = loopMode == kLoopNone ? 0 : loopStart;
+        sample.loopLength = loopMode == kLoopNone ? n : loopLength;
+        const uint32_t end = sample.loopStart + sample.loopLength;
+        if (loopMode == kLoopForward)
+            data[end] = data[sample.loopStart];
+        else if (loopMode == kLoopPingPong)
+            data[end] = data[end - 1];
+    }
+};
+
+// A voice at full left gain with no ramp pending.
+Voice& PlayingVoice(int index, const Sample& sample, uint64_t position, uint64_t step) {
+    Voice& voice = voices[index];
+    voice = Voice{};
+    voice.sample = &sample;
+    voice.position = position;
+    voice.step = step;
+    voice.direction = kForward;
+    voice.leftVolume = voice.currentLeft = voice.lastLeftTarget = 255;
+    return voice;
+}
+
+std::vector<float> Mix(int32_t frames) {
+    std::vector<float> out(2 * static_cast<size_t>(frames), 0.0f);
+    MixVoices(out.data(), frames);
+    return out;
+}
+
+} // namespace
+
+TEST_F(MixerTest, RingFollowsTheRate) {
+    const RingGeometry cd = ComputeRingGeometry(44100);
+    EXPECT_EQ(mixRing.mixRate, 44100);
+    EXPECT_EQ(mixRing.blockSamples, cd.blockSamples);
+    EXPECT_EQ(mixRing.blockCount, cd.blockCount);
+    EXPECT_EQ(mixRing.rampSamples, cd.rampSamples);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(mixRing.mixBuffer) % 16, 0u);
+    EXPECT_EQ(BlockPcm(1) - BlockPcm(0), 2 * cd.blockSamples);
+    EXPECT_FALSE(SetMixRate(22050)); // not while a ring is allocated
+    FreeMixRing();
+    ASSERT_TRUE(SetMixRate(22050));
+    EXPECT_EQ(mixRing.ringSamples, ComputeRingGeometry(22050).ringSamples);
+    EXPECT_EQ(mixRing.rampSamples, 64);
+    EXPECT_FALSE(SetMixRate(kMinMixRate - 1));
+    EXPECT_FALSE(SetMixRate(kMaxMixRate + 1));
+    EXPECT_EQ(mixRing.mixRate, 22050);
+    ASSERT_TRUE(SetMixRate(44100));
+    ASSERT_TRUE(AllocateMixRing());
+}
+
+TEST_F(MixerTest, ForwardLoopWrapsByOneLoop) {
+    TestSample s(
+        100, [](uint32_t i) { return 100 * static_cast<int>(i); }, kLoopForward, 90, 10);
+    Voice& voice = PlayingVoice(0, s.sample, 99 * kOne + 3 * kOne / 4, kOne / 2);
+    const std::vector<float> out = Mix(2);
+    EXPECT_EQ(voice.position, 90 * kOne + 3 * kOne / 4); // 99.75 → 100.25 → 90.25, then 90.75
+    // Frame 0 at 99.75 leans on the guard sample (= sample 90), frame 1 at 90.25.
+    EXPECT_NEAR(out[0], 9900 + 0.75f * (9000 - 9900), 0.01);
+    EXPECT_NEAR(out[2], 9000 + 0.25f * 100, 0.01);
+    EXPECT_EQ(out[1], 0.0f); // nothing on the right
+}
+
+TEST_F(MixerTest, NonLoopingVoiceStopsAtItsEnd) {
+    TestSample s(100, [](uint32_t) { return 1000; });
+    Voice& voice = PlayingVoice(0, s.sample, 90 * kOne, kOne);
+    const std::vector<float> out = Mix(30);
+    for (int f = 0; f < 30; ++f)
+        EXPECT_EQ(out[2 * f], f < 10 ? 1000.0f : 0.0f) << f;
+    EXPECT_EQ(voice.sample, nullptr);
+    EXPECT_EQ(voice.position, 0u);
+
+    // Step 2.0 from 97: frames at 97 and 99, then the end.
+    TestSample ramp(100, [](uint32_t i) { return static_cast<int>(i); });
+    PlayingVoice(1, ramp.sample, 97 * kOne, 2 * kOne);
+    const std::vector<float> two = Mix(5);
+    EXPECT_EQ(two[0], 97.0f);
+    EXPECT_EQ(two[2], 99.0f);
+    EXPECT_EQ(two[4], 0.0f);
+    EXPECT_EQ(voices[1].sample, nullptr);
+}
+
+TEST_F(MixerTest, TheLastFrameBeforeTheEndIsMixedHoweverClose) {
+    // One 2^-32 short of the loop end: that frame is still mixed (toward the
+    // guard sample) before the wrap, and the wrap lands just inside the loop.
+    TestSample s(
+        10, [](uint32_t i) { return 100 + 10 * static_cast<int>(i); }, kLoopForward, 0, 10);
+    Voice& voice = PlayingVoice(0, s.sample, 10 * kOne - 1, kOne);
+    const std::vector<float> out = Mix(2);
+    EXPECT_NEAR(out[0], 100.0f, 0.01); // 190 leaning all the way to the guard (= 100)
+    EXPECT_NEAR(out[2], 110.0f, 0.01);
+    EXPECT_EQ(voice.position, 2 * kOne - 1);
+}
+
+TEST_F(MixerTest, LargeStepsNeverReadPastTheSample) {
+    // 20 samples a frame against a 30-sample sample: frames at 0, 20; then
+    // the end. The guard room is 8 samples, so a frame past the end would be
+    // an out-of-bounds read (the sanitizer build catches it).
+    TestSample s(30, [](uint32_t i) { return static_cast<int>(i); });
+    PlayingVoice(0, s.sample, 0, 20 * kOne + 12345);
+    const std::vector<float> out = Mix(4);
+    EXPECT_EQ(out[0], 0.0f);
+    EXPECT_NEAR(out[2], 20.0f, 0.01);
+    EXPECT_EQ(out[4], 0.0f);
+    EXPECT_EQ(voices[0].sample, nullptr);
+
+    // The same step in a forward loop of 3 samples lands inside it each time.
+    TestSample loop(
+        30, [](uint32_t i) { return static_cast<int>(i); }, kLoopForward, 20, 3);
+    Voice& voice = PlayingVoice(0, loop.sample, 0, 20 * kOne + 12345);
+    for (int call = 0; call < 50; ++call) {
+        Mix(7);
+        ASSERT_NE(voice.sample, nullptr);
+        EXPECT_GE(voice.position, 20 * kOne);
+        EXPECT_LT(voice.position, 23 * kOne);
+    }
+}
+
+TEST_F(MixerTest, PingPongReflectsAtBothEnds) {
+    TestSample s(
+        20, [](uint32_t i) { return static_cast<int>(i); }, kLoopPingPong, 10, 10);
+    Voice& voice = PlayingVoice(0, s.sample, 18 * kOne, kOne);
+    const std::vector<float> out = Mix(6);
+    // 18, 19, then about 20 → 19.99…, backward: 18.99…, 17.99…, 16.99…
+    EXPECT_EQ(out[0], 18.0f);
+    EXPECT_EQ(out[2], 19.0f);
+    EXPECT_NEAR(out[4], 19.0f, 0.01);
+    EXPECT_NEAR(out[6], 19.0f, 0.01);
+    EXPECT_NEAR(out[8], 18.0f, 0.01);
+    EXPECT_EQ(voice.direction, kBackward);
+    EXPECT_EQ(voice.position, 16 * kOne - 1);
+}
+
+TEST_F(MixerTest, PingPongFromSampleStartStaysInside) {
+    // A ping-pong loop from sample 0, moving backward with a step that lands
+    // exactly on it: the reflection must not step below 0 (which would wrap
+    // the position to the far end of memory).
+    TestSample s(
+        16, [](uint32_t i) { return static_cast<int>(i); }, kLoopPingPong, 0, 16);
+    Voice& voice = PlayingVoice(0, s.sample, 8 * kOne, kOne);
+    voice.direction = kBackward;
+    const std::vector<float> first = Mix(10);
+    EXPECT_EQ(first[2 * 7], 1.0f);
+    EXPECT_EQ(first[2 * 8], 0.0f); // the reflection lands on 0 itself
+    EXPECT_EQ(first[2 * 9], 1.0f);
+    EXPECT_EQ(voice.direction, kForward);
+    int backwardPasses = 0;
+    for (int call = 0; call < 40; ++call) {
+        Mix(5);
+        ASSERT_NE(voice.sample, nullptr);
+        EXPECT_LT(voice.position, 16 * kOne);
+        backwardPasses += voice.direction == kBackward;
+    }
+    EXPECT_GT(backwardPasses, 0);
+}
+
+TEST_F(MixerTest, RampsArriveAtTheirTargets) {
+    TestSample s(
+        1000, [](uint32_t) { return 1000; }, kLoopForward, 0, 1000);
+    Voice& voice = PlayingVoice(0, s.sample, 0, kOne);
+    voice.currentLeft = voice.lastLeftTarget = 0;
+    voice.leftVolume = 128;
+    std::vector<float> out = Mix(200);
+    EXPECT_EQ(voice.currentLeft, 128);
+    EXPECT_EQ(voice.rampRemaining, 0);
+    EXPECT_EQ(out[0], 0.0f); // the ramp starts at the applied gain
+    for (int f = 1; f < 128; ++f)
+        EXPECT_GT(out[2 * f], out[2 * f - 2]) << f;
+    EXPECT_NEAR(out[2 * 127], 1000.0f * 127 / 128 * 128 / 255, 0.5);
+    EXPECT_NEAR(out[2 * 150], 1000.0f * 128 / 255, 0.01);
+
+    // Split over calls (a tick boundary 50 frames in), it still lands.
+    voice.leftVolume = 0;
+    voice.rightVolume = 200;
+    Mix(50);
+    EXPECT_EQ(voice.rampRemaining, 78);
+    EXPECT_GT(voice.currentLeft, 0);
+    EXPECT_LT(voice.currentLeft, 128);
+    Mix(30);
+    Mix(100);
+    EXPECT_EQ(voice.currentLeft, 0);
+    EXPECT_EQ(voice.currentRight, 200);
+    out = Mix(4);
+    EXPECT_EQ(out[0], 0.0f);
+    EXPECT_NEAR(out[1], 1000.0f * 200 / 255, 0.01);
+
+    // A side that does not change keeps its gain, whatever its step held.
+    voice.leftVolume = 90;
+    Mix(128);
+    voice.rightVolume = 10;
+    voice.leftStep = 0.5f;
+    out = Mix(60);
+    voice.leftStep = 0.5f;
+    const std::vector<float> rest = Mix(68);
+    for (int f = 0; f < 60; ++f)
+        ASSERT_NEAR(out[2 * f], 1000.0f * 90 / 255, 0.01) << f;
+    for (int f = 0; f < 68; ++f)
+        ASSERT_NEAR(rest[2 * f], 1000.0f * 90 / 255, 0.01) << f;
+    EXPECT_EQ(voice.currentLeft, 90);
+    EXPECT_EQ(voice.currentRight, 10);
+
+    // A new target in the middle of a ramp starts a fresh ramp from there.
+    voice.leftVolume = 250;
+    Mix(64);
+    const uint8_t halfway = voice.currentLeft;
+    EXPECT_GT(halfway, 150);
+    EXPECT_LT(halfway, 190);
+    voice.leftVolume = 0;
+    Mix(1);
+    EXPECT_EQ(voice.rampRemaining, 127);
+    Mix(127);
+    EXPECT_EQ(voice.currentLeft, 0);
+}
+
+TEST_F(MixerTest, RampEndsInsideALoopPass) {
+    // A ramp of 128 frames over a loop of 50: the passes split at the loop
+    // end and at the ramp end, and the gain still lands on its target.
+    TestSample s(
+        50, [](uint32_t) { return 500; }, kLoopForward, 0, 50);
+    Voice& voice = PlayingVoice(0, s.sample, 0, kOne);
+    voice.currentLeft = voice.lastLeftTarget = 0;
+    voice.leftVolume = 255;
+    const std::vector<float> out = Mix(300);
+    EXPECT_EQ(voice.currentLeft, 255);
+    EXPECT_EQ(out[2 * 299], 500.0f);
+    for (int f = 1; f < 128; ++f)
+        EXPECT_GE(out[2 * f], out[2 * f - 2]);
+}
+
+TEST_F(MixerTest, NothingToMix) {
+    std::vector<float> out{1.0f, 2.0f};
+    TestSample s(10, [](uint32_t) { return 1000; });
+    PlayingVoice(0, s.sample, 0, kOne);
+    MixVoices(out.data(), 0);
+    EXPECT_EQ(out, (std::vector<float>{1.0f, 2.0f}));
+    MixVoices(nullptr, 5);
+
+    // A voice without a sample adds nothing; a silent block is zeros.
+    SilenceVoices();
+    voices[3].leftVolume = voices[3].currentLeft = 255;
+    mixRing.fillBlock = 7;
+    std::fill(BlockPcm(7), BlockPcm(8), int16_t{99});
+    FillBlock();
+    EXPECT_EQ(mixRing.fillBlock, 8);
+    for (const int16_t* p = BlockPcm(7); p != BlockPcm(8); ++p)
+        ASSERT_EQ(*p, 0);
+    mixRing.fillBlock = mixRing.blockCount - 1;
+    FillBlock();
+    EXPECT_EQ(mixRing.fillBlock, 0);
+}
+
+TEST_F(MixerTest, SilentVoicesKeepTheirPlace) {
+    // Zero gains skip the arithmetic but move the position exactly the same.
+    TestSample s(
+        1000, [](uint32_t i) { return static_cast<int>(i); }, kLoopPingPong, 100, 333);
+    Voice& heard = PlayingVoice(0, s.sample, 5 * kOne, kOne + 987654321);
+    Voice& silent = PlayingVoice(1, s.sample, 5 * kOne, kOne + 987654321);
+    silent.leftVolume = silent.currentLeft = silent.lastLeftTarget = 0;
+    for (int call = 0; call < 20; ++call) {
+        Mix(97);
+        ASSERT_EQ(silent.position, heard.position);
+        ASSERT_EQ(silent.direction, heard.direction);
+    }
+}
+
+TEST(ConvertToPcm16, RoundsAndClamps) {
+    const float in[] = {40000.0f, -40000.0f, 1.5f,      2.5f,  -0.5f,
+                        -1.5f,    32767.4f,  -32768.6f, 0.49f, -7.7f};
+    int16_t out[10] = {};
+    ConvertToPcm16(out, in, 5);
+    const int16_t expected[] = {32767, -32768, 2, 2, 0, -2, 32767, -32768, 0, -8};
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(out[i], expected[i]) << i;
+    int16_t untouched[2] = {5, 6};
+    ConvertToPcm16(untouched, in, 0);
+    ConvertToPcm16(nullptr, in, 1);
+    ConvertToPcm16(untouched, nullptr, 1);
+    EXPECT_EQ(untouched[0], 5);
+    EXPECT_EQ(untouched[1], 6);
+}

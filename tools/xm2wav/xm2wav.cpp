@@ -1,0 +1,234 @@
+// xm2wav: renders an XM module to a WAV file through the screen saver's own
+// loader, replay and mixer, filling the output ring block by block exactly
+// as the saver's mixer thread does.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "music/mixer.h"
+#include "music/replay.h"
+#include "music/song_source.h"
+
+namespace {
+
+constexpr double kDefaultLimitSeconds = 20 * 60;
+
+void PrintUsage(FILE* out) {
+    std::fprintf(out,
+                 "Usage: xm2wav IN.xm OUT.wav [--seconds N] [--rate HZ]\n"
+                 "\n"
+                 "Renders an XM module to a 16-bit stereo WAV file with the screen saver's\n"
+                 "music engine.\n"
+                 "\n"
+                 "  --seconds N  render N seconds (the song repeats as long as needed);\n"
+                 "               without it the song is rendered once through, until it\n"
+                 "               comes back to a row it has played (at most 20 minutes)\n"
+                 "  --rate HZ    output rate, %d to %d (default 44100)\n"
+                 "  --help       show this text\n",
+                 kMinMixRate, kMaxMixRate);
+}
+
+bool ReadFile(const char* path, std::vector<uint8_t>& bytes) {
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return false;
+    uint8_t buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    const bool ok = !std::ferror(file);
+    std::fclose(file);
+    return ok;
+}
+
+void PutU16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v) {
+    PutU16(p, v);
+    PutU16(p + 2, v >> 16);
+}
+
+// The 44-byte header of a 16-bit stereo PCM WAV file of the given frames.
+void WavHeader(uint8_t* h, int32_t rate, uint64_t frames) {
+    const uint32_t dataBytes = static_cast<uint32_t>(frames * 4);
+    std::memcpy(h, "RIFF", 4);
+    PutU32(h + 4, 36 + dataBytes);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    PutU32(h + 16, 16);
+    PutU16(h + 20, 1); // PCM
+    PutU16(h + 22, 2); // stereo
+    PutU32(h + 24, static_cast<uint32_t>(rate));
+    PutU32(h + 28, static_cast<uint32_t>(rate) * 4);
+    PutU16(h + 32, 4);
+    PutU16(h + 34, 16);
+    std::memcpy(h + 36, "data", 4);
+    PutU32(h + 40, dataBytes);
+}
+
+// Watches the rows the replay plays, to end a render when the song comes
+// back to a row it has played.
+struct EndWatch {
+    std::vector<bool> visited = std::vector<bool>(256 * kMaxPatternRows);
+    bool ended = false;
+} endWatch;
+
+void WatchedTick(Song* song) {
+    const bool rowStart = song->tick == 0;
+    ReplayTick(song);
+    if (!rowStart || song->orderPosition < 0 || song->orderPosition > 255 || song->row < 0 ||
+        song->row >= kMaxPatternRows)
+        return;
+    const size_t slot = static_cast<size_t>(song->orderPosition) * kMaxPatternRows + song->row;
+    if (endWatch.visited[slot])
+        endWatch.ended = true;
+    endWatch.visited[slot] = true;
+}
+
+struct Output {
+    FILE* file;
+    int32_t rate;
+    int64_t total;     // frames asked for
+    int64_t written;   // frames written
+    bool untilEnd;     // stop when the song comes back
+    bool progress;     // print a progress line
+    double nextReport; // seconds
+    bool failed;
+};
+
+bool WriteBlock(const int16_t* frames, int32_t count, void* user) {
+    Output& out = *static_cast<Output*>(user);
+    uint8_t bytes[4 * 4096];
+    for (int32_t done = 0; done < count;) {
+        const int32_t n = count - done < 4096 ? count - done : 4096;
+        for (int32_t i = 0; i < 2 * n; ++i)
+            PutU16(bytes + 2 * i, static_cast<uint16_t>(frames[2 * done + i]));
+        if (std::fwrite(bytes, 4, static_cast<size_t>(n), out.file) != static_cast<size_t>(n)) {
+            out.failed = true;
+            return false;
+        }
+        done += n;
+    }
+    out.written += count;
+    const double seconds = static_cast<double>(out.written) / out.rate;
+    if (out.progress && seconds >= out.nextReport) {
+        if (out.untilEnd)
+            std::fprintf(stderr, "\rrendering: %.0f s", seconds);
+        else
+            std::fprintf(stderr, "\rrendering: %.0f of %.0f s", seconds,
+                         static_cast<double>(out.total) / out.rate);
+        std::fflush(stderr);
+        out.nextReport += 5.0;
+    }
+    return !(out.untilEnd && endWatch.ended);
+}
+
+bool ParseNumber(const char* text, double low, double high, double& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text, &end);
+    return errno == 0 && end != text && *end == '\0' && value >= low && value <= high;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<const char*> files;
+    double seconds = -1;
+    double rate = 44100;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage(stdout);
+            return 0;
+        }
+        if (arg == "--seconds" || arg == "--rate") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "xm2wav: %s needs a value\n", arg.c_str());
+                return 2;
+            }
+            const char* value = argv[++i];
+            const bool ok = arg == "--seconds" ? ParseNumber(value, 0, 24 * 3600, seconds)
+                                               : ParseNumber(value, kMinMixRate, kMaxMixRate, rate);
+            if (!ok) {
+                std::fprintf(stderr, "xm2wav: bad value for %s: %s\n", arg.c_str(), value);
+                return 2;
+            }
+            continue;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "xm2wav: unknown option %s (see --help)\n", arg.c_str());
+            return 2;
+        }
+        files.push_back(argv[i]);
+    }
+    if (files.size() != 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    const char* inPath = files[0];
+    const char* outPath = files[1];
+
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(inPath, bytes)) {
+        std::fprintf(stderr, "xm2wav: cannot read %s: %s\n", inPath, std::strerror(errno));
+        return 1;
+    }
+    SongLoadError error = SongLoadError::kNone;
+    Song* song = LoadSongFromMemory(bytes.data(), bytes.size(), &error);
+    if (song == nullptr) {
+        std::fprintf(stderr, "xm2wav: %s: %s\n", inPath, SongLoadErrorText(error));
+        return 1;
+    }
+    if (!SetMixRate(static_cast<int32_t>(rate)) || !AllocateMixRing()) {
+        std::fprintf(stderr, "xm2wav: cannot set up the mixer (out of memory)\n");
+        FreeSong(song);
+        return 1;
+    }
+
+    FILE* file = std::fopen(outPath, "wb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "xm2wav: cannot write %s: %s\n", outPath, std::strerror(errno));
+        FreeSong(song);
+        FreeMixRing();
+        return 1;
+    }
+    Output out{};
+    out.file = file;
+    out.rate = mixRing.mixRate;
+    out.untilEnd = seconds < 0;
+    out.total = static_cast<int64_t>((out.untilEnd ? kDefaultLimitSeconds : seconds) * out.rate);
+    out.progress = isatty(fileno(stderr)) && out.total > 10 * out.rate;
+    out.nextReport = 5.0;
+    uint8_t header[44];
+    WavHeader(header, out.rate, 0);
+    out.failed = std::fwrite(header, 1, sizeof header, file) != sizeof header;
+    if (!out.failed) {
+        if (out.untilEnd)
+            song->tickHandler = WatchedTick;
+        RenderSong(song, out.total, WriteBlock, &out);
+    }
+    if (out.progress)
+        std::fprintf(stderr, "\n");
+    if (!out.failed) {
+        WavHeader(header, out.rate, static_cast<uint64_t>(out.written));
+        out.failed = std::fseek(file, 0, SEEK_SET) != 0 ||
+                     std::fwrite(header, 1, sizeof header, file) != sizeof header;
+    }
+    if (std::fclose(file) != 0)
+        out.failed = true;
+    FreeSong(song);
+    FreeMixRing();
+    if (out.failed) {
+        std::fprintf(stderr, "xm2wav: error writing %s\n", outPath);
+        return 1;
+    }
+    std::printf("%s: %.2f s, %d Hz, 16-bit stereo\n", outPath,
+                static_cast<double>(out.written) / out.rate, out.rate);
+    return 0;
+}
