@@ -1,22 +1,46 @@
 #include "scene/scene.h"
 
+#include "character/character_draw.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
 #include "glwindow/frame_timer.h"
 #include "glwindow/gl.h"
-#include "music/song_source.h"
-#include "music/wave_output.h"
+#include "glwindow/tick_count.h"
+#include "scene/camera.h"
+#include "scene/scene_music.h"
+#include "scene/shadows.h"
+#include "scene/sky.h"
 #include "shell/settings.h"
 #include "shell/shell_state.h"
+#include "terrain/terrain_draw.h"
 #include "terrain/textures.h"
 
 FrameRate frameRate;
+KeyframeClock keyframeClock;
+TerrainNode* terrainRoot = nullptr;
+ScenePartHook scenePartHook = nullptr;
 
 namespace {
+
+// Texture slots of the sun's two layers.
+constexpr int kSunGlowSlot = 4;
+constexpr int kSunHaloSlot = 5;
+
+// Where the body's walk started (its translation x after the set-up).
+float walkStartX = 0.0f;
 
 void ClearColourBuffer() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void DrawDome(void*) {
+    DrawMeshUnlit(meshes[domeNode.meshIndex], textureSlots);
+}
+
+void PartDone(ScenePart part) {
+    if (scenePartHook != nullptr)
+        scenePartHook(part);
 }
 
 } // namespace
@@ -32,25 +56,146 @@ bool SetupScene(InstanceHandle instance) {
     glWindow->Swap();
     ClearColourBuffer();
 
-    if (settings.musica)
-        StartMusic(kMusicResourceId);
+    StartSceneMusic();
 
+    // A texture that cannot be loaded leaves its slot 0 (drawn untextured).
     LoadSceneTextures(settings.invtex);
+
     MeshStatus status;
-    if (!PrepareCharacterMeshes(status))
+    if (!PrepareCharacterMeshes(status)) {
+        StopSceneMusic();
         RefuseDamagedMeshes(status); // does not return
+    }
     BuildCharacterNodes(meshes);
+    walkStartX = bodyNode.local[12];
+
+    ResetCamera(camera);
+
+    const uint8_t* heightmap = LockHeightmap(instanceHandle);
+    if (terrainRoot != nullptr)
+        FreeTerrain(&terrainRoot);
+    if (!BuildTerrain(&terrainRoot, kTerrainDepth, heightmap)) {
+        StopSceneMusic();
+        RefuseMissingHeightmap(); // does not return
+    }
+
+    // The frame's own figures start afresh: the first frame steps the
+    // keyframes and smooths its rate from 30.
+    frameRate = FrameRate{};
+    keyframeClock = KeyframeClock{};
     return true;
 }
 
-void RenderFrame() {
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+void SetBodyMaterials(bool ninja) {
+    const int32_t material = ninja ? kNinjaBodyMaterial : kBodyMaterial;
+    for (int k = 0; k < kKeyframeCount; ++k)
+        meshes[kFirstBodyMesh + 2 * k].material = material;
+}
+
+void StepAnimation(uint64_t nowMs) {
+    MarkKeyframeStep(keyframeClock, nowMs);
+    AdvanceKeyframeIndices(bodyNode.meshIndex, headNode.meshIndex, swordNode.meshIndex);
+    ComposeChildLocal(headNode, bodyNode, meshes);
+    ComposeChildLocal(swordNode, bodyNode, meshes);
+}
+
+void WalkBody(float instantFps) {
+    Mat4ApplyTranslateNeg(bodyNode.local, Vec3{kWalkSpeed / instantFps, 0.0f, 0.0f});
+    if (bodyNode.local[12] < walkStartX - kWalkWrap)
+        bodyNode.local[12] += kWalkWrap;
+}
+
+void UpdateScene() {
+    SetBodyMaterials(settings.ninja);
 
     UpdateTimer(frameTimer);
     UpdateFrameRate(frameRate, frameTimer.delta);
     settings.frames = frameRate.averageFps;
 
+    // At most one keyframe step per frame, however long the frame was.
+    const uint64_t now = ReadTickCount();
+    if (KeyframeStepDue(keyframeClock, now))
+        StepAnimation(now);
+
+    WalkBody(frameRate.instantFps);
+
+    UpdateCamera(camera, settings.autocam, frameRate.instantFps, frameTimer.delta, bodyNode.local,
+                 meshes[headNode.meshIndex].position, meshes[bodyNode.meshIndex].position);
+}
+
+namespace {
+
+void DrawSceneSky() {
+    DrawSky(BuildSkyView(camera.characterView), DrawDome, nullptr, textureSlots[kSunGlowSlot],
+            textureSlots[kSunHaloSlot]);
+}
+
+void DrawSceneTerrain() {
+    glLoadMatrixf(BuildTerrainView(camera, meshes[headNode.meshIndex].position.y).m);
+    DrawTerrainPasses(terrainRoot, textureSlots[FloorSlot(settings.nSuelo)], bodyNode.local);
+}
+
+void DrawSceneShadows() {
+    DrawShadows(bodyNode, headNode, swordNode, meshes, kMeshCount);
+}
+
+void DrawSceneCharacter() {
+    DrawSceneNode(CopySceneNode(bodyNode), meshes, textureSlots, settings.tipoIlum,
+                  settings.interpol, keyframeClock.blendFraction);
+}
+
+} // namespace
+
+void DrawScene() {
+    // Fixed state of every frame.
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glMatrixMode(GL_MODELVIEW);
+
+    // The character's view is the base of the stack for everything after the sky.
+    glLoadIdentity();
+    glMultMatrixf(camera.characterView.m);
+    glPushMatrix();
+    DrawSceneSky(); // replaces the top of the stack with its own matrices
+    PartDone(ScenePart::Sky);
+    glPopMatrix();
+    glPushMatrix();
+    DrawSceneTerrain();
+    PartDone(ScenePart::Terrain);
+    glPopMatrix();
+
+    // Shadows lie over the floor and the terrain wherever they fall.
+    glDisable(GL_DEPTH_TEST);
+    if (settings.sombras)
+        DrawSceneShadows();
+    PartDone(ScenePart::Shadows);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+
+    DrawSceneCharacter();
+    PartDone(ScenePart::Character);
+
     glFlush();
     glWindow->Swap();
+    PartDone(ScenePart::Present);
+}
+
+void RenderFrame() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    UpdateScene();
+    DrawScene();
+}
+
+void ReleaseScene() {
+    StopSceneMusic();
+    if (glWindow != nullptr) {
+        glWindow->Destroy();
+        DeleteGlWindow(glWindow);
+        glWindow = nullptr;
+    }
+    FreeCharacterMeshes();
+    FreeTerrain(&terrainRoot);
+    for (uint32_t& slot : textureSlots)
+        slot = 0;
 }

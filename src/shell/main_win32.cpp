@@ -2,8 +2,9 @@
 // scene with its message loop, and tear down.
 #include <windows.h>
 
-#include "music/wave_output.h"
+#include "character/mesh.h"
 #include "scene/scene.h"
+#include "scene/scene_music.h"
 #include "shell/command_line.h"
 #include "shell/config_dialog.h"
 #include "shell/settings.h"
@@ -32,14 +33,15 @@ void ChangePassword(HWND owner) {
     FreeLibrary(mpr);
 }
 
-// The music first: it waits for the mixer thread to end.
+// Music first (it waits for the mixer thread), then the window, then the meshes.
 void Shutdown() {
-    StopMusic();
+    StopSceneMusic();
     if (glWindow != nullptr) {
         glWindow->Destroy();
         DeleteGlWindow(glWindow);
         glWindow = nullptr;
     }
+    FreeCharacterMeshes();
 }
 
 } // namespace

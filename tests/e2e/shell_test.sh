@@ -44,7 +44,7 @@ frames=$(reg_value frames)
 echo "# frames after /s: $frames"
 check "/s stores frames as REG_DWORD" [ "${frames%% *}" = REG_DWORD ]
 fps=$(dword_float "${frames#* }")
-echo "# measure: smoothed frame rate of the empty frame: $fps frames per second"
+echo "# measure: smoothed frame rate of the whole scene: $fps frames per second"
 check "/s stores a positive finite frame rate ($fps)" positive_finite "$fps"
 
 for button in 1 2 3; do

@@ -10,6 +10,8 @@ set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 xm2wav=${1:-$root/build/asan/tools/xm2wav/xm2wav}
 [ -x "$xm2wav" ] || { echo "debian_xm: no xm2wav at $xm2wav (build the host-asan preset)"; exit 2; }
+# The renders run inside a scratch folder: make the tool's path absolute.
+xm2wav=$(cd "$(dirname "$xm2wav")" && pwd)/$(basename "$xm2wav")
 
 work=$(mktemp -d) || exit 2
 trap 'rm -rf "$work"' EXIT INT TERM

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The real screen saver draws the scene under Wine: screenshots of a full-screen
+# run over the first seconds of the camera tour, and of a preview run inside a
+# host window of ours, measured region by region with ImageMagick.
+set -u
+. "$(dirname "$0")/lib.sh"
+e2e_begin scene
+
+# measure FILE [GEOMETRY]: figures of a picture (or of the GEOMETRY crop of it),
+# scaled down to 128 x 96 cells, as "name value" lines:
+#   mean      mean brightness, 0 to 255
+#   spread    standard deviation of the brightness (a flat picture has none)
+#   skytop    per cent of the top quarter that is sky blue
+#   floorlow  per cent of the bottom quarter that is floor (red over blue)
+#   red       per cent of the picture in the character's red clothing
+#   redx redy centre of those red cells, per cent of the width and height
+measure() {
+    local crop=()
+    [ -n "${2:-}" ] && crop=(-crop "$2" +repage)
+    convert "$1" "${crop[@]}" -alpha off -scale '128x96!' -depth 8 txt:- 2>/dev/null |
+        awk -F'[(),: ]+' '
+        NR > 1 {
+            x = $1; y = $2; r = $3; g = $4; b = $5
+            v = (r + g + b) / 3; n++; sum += v; sq += v * v
+            if (y < 24) { top++; if (b > r + 20) sky++ }
+            if (y >= 72) { low++; if (r > b + 20) floor++ }
+            if (r > 40 && r > 1.6 * g && r > 1.6 * b) { red++; rx += x; ry += y }
+        }
+        END {
+            mean = sum / n
+            printf "mean %d\nspread %d\n", mean, sqrt(sq / n - mean * mean)
+            printf "skytop %d\nfloorlow %d\n", 100 * sky / top, 100 * floor / low
+            printf "red %.2f\n", 100 * red / n
+            if (red > 0) printf "redx %d\nredy %d\n", 100 * rx / red / 128, 100 * ry / red / 96
+            else printf "redx -1\nredy -1\n"
+        }'
+}
+
+# value NAME: a figure from measure's output on stdin.
+value() {
+    awk -v k="$1" '$1 == k { print $2 }'
+}
+
+in_range() { # VALUE LOW HIGH (integers)
+    [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]
+}
+
+above() { # VALUE LIMIT (decimals)
+    awk -v v="$1" -v l="$2" 'BEGIN { exit !(v > l) }'
+}
+
+# --- full screen: the tour over its first sixteen seconds ---------------------
+timeout 30 wine reg delete "$SETTINGS_KEY" /f >/dev/null 2>&1
+xdotool mousemove 500 400
+SAVER_TIMEOUT=90 saver_start /s
+window=$(driver wait-window XIOpenGL - 30000)
+check "/s makes its window" [ -n "$(echo "$window" | field handle)" ]
+best=
+best_sky=-1
+for second in 3 5 7 9 11 13 15; do
+    sleep_until=$(echo "$SAVER_STARTED + $second" | bc)
+    while [ "$(echo "$(date +%s.%N) < $sleep_until" | bc)" = 1 ]; do sleep 0.1; done
+    shot=$E2E_WORK/fullscreen-$second.png
+    import -window root "$shot" 2>/dev/null
+    measure "$shot" >"$E2E_WORK/fullscreen-$second.txt"
+    echo "# $second s: $(tr '\n' ' ' <"$E2E_WORK/fullscreen-$second.txt")"
+    sky=$(value skytop <"$E2E_WORK/fullscreen-$second.txt")
+    if [ -n "$sky" ] && [ "$sky" -gt "$best_sky" ]; then
+        best_sky=$sky
+        best=$second
+    fi
+done
+check "/s is still running after the screenshots" [ "$(saver_wait 0)" = running ]
+
+for second in 3 5 7 9 11 13 15; do
+    m=$E2E_WORK/fullscreen-$second.txt
+    check "/s at $second s: not black (mean $(value mean <"$m"))" \
+        [ "$(value mean <"$m")" -ge 40 ]
+    check "/s at $second s: the floor fills the bottom quarter ($(value floorlow <"$m") %)" \
+        [ "$(value floorlow <"$m")" -ge 80 ]
+    check "/s at $second s: the character's red clothing shows ($(value red <"$m") %)" \
+        above "$(value red <"$m")" 0.1
+    check "/s at $second s: the character is in the middle ($(value redx <"$m"), $(value redy <"$m"))" \
+        in_range "$(value redx <"$m")" 30 70
+done
+# The tour looks up at the character from waypoint 3 on: the sky fills the top.
+check "/s: a screenshot with the sky above the floor (at $best s: $best_sky % sky on top)" \
+    [ "$best_sky" -ge 80 ]
+[ -n "$best" ] && cp "$E2E_WORK/fullscreen-$best.png" "$E2E_WORK/fullscreen-best.png"
+
+xdotool key space
+check "/s ends with exit code 0 on a key press" [ "$(saver_wait 15)" = 0 ]
+saver_kill
+
+# --- preview: the scene inside the host window --------------------------------
+timeout 120 wine "$DRIVER" host-window 320 240 >"$E2E_WORK/host.txt" 2>/dev/null &
+for i in $(seq 1 100); do
+    [ -s "$E2E_WORK/host.txt" ] && break
+    sleep 0.1
+done
+host=$(tr -d '\r' <"$E2E_WORK/host.txt" | field handle)
+check "the test driver made a preview host window" [ -n "$host" ]
+saver_start /p "$host"
+child=$(driver wait-window XIOpenGL - 30000 "$host")
+check "/p makes its window inside the host" [ -n "$(echo "$child" | field handle)" ]
+sleep 4
+# Wine 8 gives a GL child window of another process's window no device
+# context drawable of its own, so the picture never reaches the host window on
+# the X screen; it is drawn into the GL drawable Wine made for the child, an
+# X window of the host's size (320 x 240) without a name, which is measured
+# here. The host window as the screen shows it is saved beside it.
+import -window root "$E2E_WORK/preview-screen.png" 2>/dev/null
+convert "$E2E_WORK/preview-screen.png" -crop 320x240+40+40 +repage "$E2E_WORK/preview-host.png"
+drawable=$(xwininfo -root -tree | awk '/\(has no name\): \(\)  320x240\+0\+0/ { print $1; exit }')
+check "/p: Wine made a 320 x 240 GL drawable for the child window ($drawable)" [ -n "$drawable" ]
+import -window "${drawable:-none}" "$E2E_WORK/preview.png" 2>/dev/null
+measure "$E2E_WORK/preview.png" >"$E2E_WORK/preview.txt"
+echo "# preview: $(tr '\n' ' ' <"$E2E_WORK/preview.txt")"
+echo "# host window on screen: $(measure "$E2E_WORK/preview-host.png" | tr '\n' ' ')"
+m=$E2E_WORK/preview.txt
+check "/p draws a picture: not black (mean $(value mean <"$m"))" [ "$(value mean <"$m")" -ge 40 ]
+check "/p draws a scene, not a flat colour (spread $(value spread <"$m"))" \
+    [ "$(value spread <"$m")" -ge 12 ]
+check "/p: the floor fills the bottom quarter ($(value floorlow <"$m") %)" \
+    [ "$(value floorlow <"$m")" -ge 80 ]
+check "/p: the character's red clothing shows ($(value red <"$m") %)" above "$(value red <"$m")" 0.1
+check "/p: the character is in the middle ($(value redx <"$m"), $(value redy <"$m"))" \
+    in_range "$(value redx <"$m")" 30 70
+driver destroy-host "$host" >/dev/null
+check "/p ends with exit code 0 when the host closes" [ "$(saver_wait 15)" = 0 ]
+saver_kill
+
+e2e_end

@@ -1,0 +1,404 @@
+// The whole scene through SetupScene and RenderFrame, off screen, with the
+// generated assets and the clocks at chosen virtual times: what the frame
+// updates, and what each setting changes in the picture.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "allocation_counter.h"
+#include "character/mesh.h"
+#include "character/scene_node.h"
+#include "glwindow/frame_timer.h"
+#include "glwindow/gl.h"
+#include "glwindow/osmesa_window.h"
+#include "glwindow/virtual_clock.h"
+#include "platform/asset_folder.h"
+#include "scene/camera.h"
+#include "scene/scene.h"
+#include "scene/sky.h"
+#include "shell/settings.h"
+#include "shell/shell_state.h"
+#include "terrain/textures.h"
+
+namespace {
+
+constexpr int kWidth = 200;
+constexpr int kHeight = 150;
+// The system has been up an hour when the saver starts.
+constexpr int64_t kUptime = int64_t{3600} * 1000000;
+
+using Picture = std::vector<uint8_t>; // RGBA, bottom row first
+
+struct Pixel {
+    int r, g, b;
+};
+
+Pixel At(const Picture& p, int x, int y) { // y from the top
+    const uint8_t* q = &p[(static_cast<size_t>(kHeight - 1 - y) * kWidth + x) * 4];
+    return Pixel{q[0], q[1], q[2]};
+}
+
+// Share of the pixels in rows [top, bottom) (from the top) that pass test.
+template <class Test> double RowShare(const Picture& p, int top, int bottom, Test test) {
+    int count = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            count += test(At(p, x, y)) ? 1 : 0;
+    return static_cast<double>(count) / ((bottom - top) * kWidth);
+}
+
+bool Differs(const Pixel& a, const Pixel& b) {
+    return a.r != b.r || a.g != b.g || a.b != b.b;
+}
+
+class SceneFrames : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previousSource_ = GetResourceSource();
+        SetResourceSource(&assets_);
+        SetDefaultSettings(settings);
+        settings.musica = false;
+    }
+    void TearDown() override {
+        ReleaseScene();
+        SetResourceSource(previousSource_);
+    }
+
+    // Sets the scene up at the uptime with the settings as they stand.
+    void Start() {
+        ReleaseScene();
+        saverMode = SaverMode::FullScreen;
+        hostWindow = nullptr;
+        SetOffscreenSize(kWidth, kHeight);
+        InitTimer(frameTimer, VirtualTimerClock());
+        now_ = kUptime;
+        SetVirtualTime(now_);
+        ASSERT_TRUE(SetupScene(nullptr));
+    }
+    // One whole frame, seconds after the last one (or the set-up).
+    void Frame(double seconds) {
+        now_ += static_cast<int64_t>(std::llround(seconds * 1e6));
+        SetVirtualTime(now_);
+        RenderFrame();
+    }
+    // Frames at fps up to seconds after the set-up; only the last is drawn.
+    void RunTo(double seconds, double fps = 30.0) {
+        const int frames = static_cast<int>(std::lround(seconds * fps));
+        for (int k = 1; k < frames; ++k) {
+            now_ = kUptime + static_cast<int64_t>(std::llround(k * 1e6 / fps));
+            SetVirtualTime(now_);
+            UpdateScene();
+        }
+        now_ = kUptime + static_cast<int64_t>(std::llround(frames * 1e6 / fps));
+        SetVirtualTime(now_);
+        RenderFrame();
+    }
+    Picture Shown() const { return static_cast<OsMesaWindow*>(glWindow)->FrontPixels(); }
+    Picture Drawing() const { return static_cast<OsMesaWindow*>(glWindow)->BackPixels(); }
+
+    // The picture at seconds into the tour, set up afresh with the settings.
+    Picture TourPicture(double seconds) {
+        Start();
+        RunTo(seconds);
+        return Shown();
+    }
+
+    AssetFolder assets_{TAZRO_TEST_ASSET_DIR};
+    ResourceSource* previousSource_ = nullptr;
+    int64_t now_ = 0;
+};
+
+TEST_F(SceneFrames, SetupLeavesBothBuffersBlackAndTheSceneAtItsStart) {
+    Start();
+    for (const Picture& p : {Shown(), Drawing()}) {
+        int lit = 0;
+        for (size_t i = 0; i < p.size(); i += 4)
+            lit += (p[i] | p[i + 1] | p[i + 2]) != 0 ? 1 : 0;
+        EXPECT_EQ(lit, 0);
+    }
+    ASSERT_NE(meshes, nullptr);
+    ASSERT_NE(terrainRoot, nullptr);
+    for (int slot = 0; slot < kTextureSlotCount; ++slot)
+        EXPECT_NE(textureSlots[slot], 0u) << slot;
+    EXPECT_EQ(bodyNode.meshIndex, 1);
+    EXPECT_EQ(headNode.meshIndex, 2);
+    EXPECT_EQ(swordNode.meshIndex, 33);
+    EXPECT_EQ(domeNode.meshIndex, 0);
+    EXPECT_EQ(bodyNode.local[12], meshes[1].position.x);
+    EXPECT_EQ(camera.cameraPitch, 340.0f);
+    EXPECT_EQ(camera.cameraYaw, 31.0f);
+    EXPECT_EQ(camera.cameraDistance, 30.0f);
+    EXPECT_EQ(camera.waypointIndex, 0);
+}
+
+TEST_F(SceneFrames, TheFirstFrameStepsOnceThenBlendsUntilTheNextTenth) {
+    Start();
+    const float startX = bodyNode.local[12];
+    // The first frame comes a quarter second after the set-up's timer reading.
+    Frame(0.25);
+    EXPECT_EQ(bodyNode.meshIndex, 3);
+    EXPECT_EQ(headNode.meshIndex, 4);
+    EXPECT_EQ(swordNode.meshIndex, 34);
+    EXPECT_EQ(keyframeClock.blendFraction, 0.0f);
+    EXPECT_FLOAT_EQ(frameRate.instantFps, 4.0f);
+    EXPECT_FLOAT_EQ(frameRate.averageFps, 17.0f); // (30 + 4) / 2
+    EXPECT_EQ(settings.frames, frameRate.averageFps);
+    // Its walk covers the whole quarter second: 12.5 units along -x.
+    EXPECT_NEAR(bodyNode.local[12], startX - 12.5f, 1e-3f);
+    // At 30 frames per second the tour's first waypoint is reached at once.
+    EXPECT_EQ(camera.waypointIndex, 1);
+
+    Frame(0.05);
+    EXPECT_EQ(bodyNode.meshIndex, 3);
+    EXPECT_NEAR(keyframeClock.blendFraction, 0.5f, 1e-6f);
+    Frame(0.04);
+    EXPECT_EQ(bodyNode.meshIndex, 3);
+    EXPECT_NEAR(keyframeClock.blendFraction, 0.9f, 1e-6f);
+    Frame(0.02); // 0.11 s after the step
+    EXPECT_EQ(bodyNode.meshIndex, 5);
+    EXPECT_EQ(headNode.meshIndex, 6);
+    EXPECT_EQ(swordNode.meshIndex, 35);
+    EXPECT_EQ(keyframeClock.blendFraction, 0.0f);
+}
+
+TEST_F(SceneFrames, SlowFramesStepEveryFrameAndTheWalkKeepsItsSpeed) {
+    Start();
+    const float startX = bodyNode.local[12];
+    for (int frame = 1; frame <= 16; ++frame) {
+        Frame(0.2);
+        EXPECT_EQ(keyframeClock.blendFraction, 0.0f);
+        EXPECT_EQ(bodyNode.meshIndex, 1 + 2 * (frame % 16));
+        EXPECT_EQ(swordNode.meshIndex, 33 + frame % 16);
+    }
+    EXPECT_NEAR(bodyNode.local[12], startX - 50.0f * 3.2f, 1e-2f);
+    EXPECT_EQ(bodyNode.local[13], meshes[1].position.y);
+    EXPECT_EQ(bodyNode.local[14], meshes[1].position.z);
+}
+
+TEST_F(SceneFrames, AFrameAllocatesNothing) {
+    for (bool on : {false, true}) {
+        settings.sombras = on;
+        settings.interpol = on;
+        settings.ninja = on;
+        settings.tipoIlum = on ? 2 : 1;
+        Start();
+        // The GL driver compiles its own code for each new combination of
+        // state on first use; let it see every one first.
+        for (int frame = 0; frame < 40; ++frame)
+            Frame(0.03);
+        const long before = CountedAllocations();
+        for (int frame = 0; frame < 40; ++frame)
+            Frame(0.03); // steps, blends, walks and tours
+        EXPECT_EQ(CountedAllocations() - before, 0) << "settings " << on;
+    }
+}
+
+TEST_F(SceneFrames, ATimerDeltaOfZeroKeepsTheFiguresFinite) {
+    Start();
+    Frame(0.02);
+    const float rate = frameRate.instantFps;
+    Frame(0.0);
+    EXPECT_TRUE(std::isfinite(frameRate.averageFps));
+    EXPECT_TRUE(std::isfinite(settings.frames));
+    EXPECT_EQ(frameRate.instantFps, rate);
+    EXPECT_TRUE(std::isfinite(bodyNode.local[12]));
+}
+
+TEST_F(SceneFrames, NinjaDressesTheBodyAndTheCharacterStandsInTheMiddle) {
+    // Waypoint 3 of the tour: the camera looks up at the character.
+    const Picture plain = TourPicture(8.0);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(meshes[1 + 2 * k].material, 3) << k;
+    settings.ninja = true;
+    const Picture ninja = TourPicture(8.0);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(meshes[1 + 2 * k].material, 6) << k;
+    EXPECT_EQ(meshes[2].material, 1);
+    EXPECT_EQ(meshes[33].material, 7);
+
+    // Only the body changes; it is darker, and it stands near the centre.
+    long sumX = 0, sumY = 0, count = 0, plainLight = 0, ninjaLight = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const Pixel a = At(plain, x, y), b = At(ninja, x, y);
+            if (!Differs(a, b))
+                continue;
+            sumX += x;
+            sumY += y;
+            ++count;
+            plainLight += a.r + a.g + a.b;
+            ninjaLight += b.r + b.g + b.b;
+        }
+    }
+    ASSERT_GT(count, kWidth * kHeight / 200);
+    EXPECT_LT(ninjaLight, plainLight * 2 / 3);
+    // The camera aims at the head, so the body stands in the middle column and
+    // hangs below the middle row.
+    EXPECT_NEAR(static_cast<double>(sumX) / count, kWidth / 2.0, kWidth * 0.15);
+    EXPECT_GT(static_cast<double>(sumY) / count, kHeight * 0.5);
+    EXPECT_LT(static_cast<double>(sumY) / count, kHeight * 0.85);
+
+    // Sky blue above, the dry earth below.
+    auto blue = [](const Pixel& p) { return p.b > p.r + 20; };
+    auto earth = [](const Pixel& p) { return p.r > p.b + 20 && p.g > p.b; };
+    EXPECT_GT(RowShare(plain, 0, kHeight / 5, blue), 0.9);
+    EXPECT_GT(RowShare(plain, kHeight * 4 / 5, kHeight, earth), 0.9);
+}
+
+TEST_F(SceneFrames, ShadowsFallOnTheFloorOnlyWhenSombrasIsOn) {
+    // Ten seconds in, the camera looks at the character's shadow side.
+    settings.sombras = false;
+    const Picture without = TourPicture(10.0);
+    settings.sombras = true;
+    const Picture with = TourPicture(10.0);
+    int changed = 0, lower = 0, shadowColour = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const Pixel a = At(without, x, y), b = At(with, x, y);
+            if (!Differs(a, b))
+                continue;
+            ++changed;
+            lower += y >= kHeight / 2 ? 1 : 0;
+            // The flat dark brown (0.1, 0.05, 0).
+            shadowColour += std::abs(b.r - 26) <= 1 && std::abs(b.g - 13) <= 1 && b.b == 0;
+        }
+    }
+    EXPECT_GT(changed, kWidth * kHeight / 500);
+    EXPECT_EQ(shadowColour, changed);
+    EXPECT_GT(lower, changed * 9 / 10);
+}
+
+TEST_F(SceneFrames, TheFloorFollowsNSueloAndAnUnknownFloorIsTheDefault) {
+    const Picture dry = TourPicture(8.0);
+    settings.nSuelo = 8;
+    const Picture lava = TourPicture(8.0);
+    settings.nSuelo = 57;
+    const Picture unknown = TourPicture(8.0);
+    settings.nSuelo = -1;
+    const Picture negative = TourPicture(8.0);
+    EXPECT_EQ(unknown, dry);
+    EXPECT_EQ(negative, dry);
+
+    // The floor and the terrain take the lava: red-hot where the earth was
+    // brown. The sky above them does not change.
+    auto hot = [](const Pixel& p) { return 10 * p.g < 7 * p.r && p.r > p.b + 15; };
+    int changed = 0, hotLava = 0, hotDry = 0, skyChanged = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const Pixel a = At(dry, x, y), b = At(lava, x, y);
+            if (!Differs(a, b))
+                continue;
+            ++changed;
+            hotLava += hot(b);
+            hotDry += hot(a);
+            skyChanged += y < kHeight / 4;
+        }
+    EXPECT_GT(changed, kWidth * kHeight / 4);
+    EXPECT_GT(hotLava, changed * 2 / 3);
+    EXPECT_LT(hotDry, changed / 20);
+    EXPECT_EQ(skyChanged, 0);
+    auto earth = [](const Pixel& p) { return p.r > p.b + 20 && p.g > p.b; };
+    EXPECT_GT(RowShare(dry, kHeight * 4 / 5, kHeight, earth), 0.9);
+}
+
+TEST_F(SceneFrames, InvtexExchangesRedAndBlueEverywhere) {
+    settings.sombras = false; // the shadow's colour is not a texture
+    const Picture plain = TourPicture(8.0);
+    settings.invtex = true;
+    const Picture inverted = TourPicture(8.0);
+    int exchanged = 0, distinct = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const Pixel a = At(plain, x, y), b = At(inverted, x, y);
+            exchanged +=
+                std::abs(a.r - b.b) <= 1 && std::abs(a.b - b.r) <= 1 && std::abs(a.g - b.g) <= 1;
+            distinct += std::abs(a.r - a.b) > 20;
+        }
+    }
+    EXPECT_GT(exchanged, kWidth * kHeight * 99 / 100);
+    EXPECT_GT(distinct, kWidth * kHeight / 2); // so the exchange shows
+}
+
+// The sun's own light in a picture: the frame minus the same frame with black
+// sun layers.
+std::vector<int> SunLight(const Picture& withSun, const Picture& withoutSun) {
+    std::vector<int> light(static_cast<size_t>(kWidth) * kHeight);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const Pixel a = At(withSun, x, y), b = At(withoutSun, x, y);
+            light[static_cast<size_t>(y) * kWidth + x] = (a.r - b.r) + (a.g - b.g) + (a.b - b.b);
+        }
+    return light;
+}
+
+TEST_F(SceneFrames, TheSunGlowsWhereTheCameraFacesItAndNowhereElse) {
+    settings.autocam = false;
+    GLuint black = 0;
+    // The sun from below the head, a little to its left; then the other way.
+    for (float yaw : {330.0f, 150.0f}) {
+        Start();
+        camera.cameraPitch = 36.0f;
+        camera.cameraYaw = yaw;
+        camera.cameraDistance = 60.0f;
+        Frame(0.1);
+        const Picture withSun = Shown();
+        const uint8_t texels[16] = {};
+        glGenTextures(1, &black);
+        glBindTexture(GL_TEXTURE_2D, black);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+        textureSlots[4] = textureSlots[5] = black;
+        Frame(0.0); // the same time: nothing moves, no keyframe step
+        const std::vector<int> light = SunLight(withSun, Shown());
+
+        long total = 0, sumX = 0, sumY = 0, brightest = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const int l = light[static_cast<size_t>(y) * kWidth + x];
+                EXPECT_GE(l, 0); // the layers only add
+                total += l;
+                sumX += static_cast<long>(l) * x;
+                sumY += static_cast<long>(l) * y;
+                brightest = std::max<long>(brightest, l);
+            }
+        if (yaw == 150.0f) {
+            EXPECT_EQ(total, 0) << "the sun is behind the camera";
+            continue;
+        }
+        ASSERT_GT(total, 0);
+        EXPECT_GT(brightest, 150); // a glowing core, not a tint
+        // Left of the centre and above the middle: up toward the light.
+        EXPECT_LT(sumX / total, kWidth / 2);
+        EXPECT_LT(sumY / total, kHeight / 2);
+    }
+}
+
+TEST_F(SceneFrames, TheWalkWrapsByWholeFloorRepeatsWithoutChangingThePicture) {
+    settings.autocam = false;
+    Start();
+    const float startX = bodyNode.local[12];
+    Frame(0.1); // 5 units of walk
+    const Picture walked = Shown();
+    const float walkedX = bodyNode.local[12];
+    EXPECT_NEAR(walkedX, startX - 5.0f, 1e-4f);
+
+    // The same frame with the body a whole wrap further along: it comes back
+    // to the same place, and the picture is the same.
+    Start();
+    bodyNode.local[12] = startX - kWalkWrap;
+    Frame(0.1);
+    EXPECT_NEAR(bodyNode.local[12], walkedX, 0.01f);
+    const Picture wrapped = Shown();
+    int changed = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const Pixel a = At(walked, x, y), b = At(wrapped, x, y);
+            changed += std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) > 24;
+        }
+    EXPECT_LT(changed, kWidth * kHeight / 200);
+}
+
+} // namespace
