@@ -184,8 +184,18 @@ e2e_start_audio() {
     timeout 5 pactl set-default-sink capture
 }
 
+# e2e_stop_audio: ends the server e2e_start_audio started (by the process id
+# in its pid file: it refuses "pactl exit", having been started with
+# --disallow-exit, and its command line does not name its folder).
 e2e_stop_audio() {
-    timeout 10 pactl exit >/dev/null 2>&1 || pkill -f "pulseaudio.*$E2E_WORK" 2>/dev/null
+    local pid i
+    pid=$(cat "${PULSE_RUNTIME_PATH:-/nonexistent}/pid" 2>/dev/null)
+    [ -n "$pid" ] || return 0
+    kill "$pid" 2>/dev/null
+    for i in $(seq 1 50); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
     return 0
 }
 
