@@ -13,7 +13,15 @@ SECONDS_RECORDED=${1:-130}
 REC=$E2E_WORK/saver.wav
 
 e2e_start_audio || exit 1
-trap 'capture_stop; e2e_stop_audio; e2e_cleanup' EXIT
+measure_cleanup() {
+    capture_stop
+    e2e_stop_audio
+    timeout 20 wineserver -k 2>/dev/null
+    [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
+    [ "$E2E_OWN_PREFIX" = 1 ] && rm -rf "$WINEPREFIX"
+    return 0
+}
+trap measure_cleanup EXIT
 timeout 30 wine reg delete "$SETTINGS_KEY" /v musica /f >/dev/null 2>&1 # on by default
 capture_start "$REC"
 sleep 1
