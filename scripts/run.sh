@@ -45,7 +45,13 @@ if timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n 
     for i in $(seq 1 50); do timeout 5 pactl info >/dev/null 2>&1 && break; sleep 0.1; done
     timeout 5 pactl set-default-sink capture && audio=1
 fi
-trap 'kill $xvfb 2>/dev/null; timeout 20 wineserver -k 2>/dev/null; timeout 5 pactl exit 2>/dev/null; true' EXIT
+# The sound server refuses "pactl exit" (it runs with --disallow-exit): end it by its pid.
+stop_audio() {
+    local pid
+    pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null) && kill "$pid" 2>/dev/null
+    return 0
+}
+trap 'kill $xvfb 2>/dev/null; timeout 20 wineserver -k 2>/dev/null; stop_audio' EXIT
 
 echo "No display: running the screen saver for ten seconds on virtual display $DISPLAY ..."
 if [ $audio = 1 ]; then
