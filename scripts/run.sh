@@ -40,11 +40,14 @@ export XDG_RUNTIME_DIR=$top/build/run-pulse
 export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 audio=0
-if timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
-    --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix >/dev/null 2>&1; then
-    for i in $(seq 1 50); do timeout 5 pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-    timeout 5 pactl set-default-sink capture && audio=1
-fi
+rm -f out/audio.wav
+# A server left from an earlier run on this folder is reused.
+timeout 5 pactl info >/dev/null 2>&1 ||
+    timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+        --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix \
+        >/dev/null 2>&1 || true
+for i in $(seq 1 50); do timeout 5 pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+timeout 5 pactl set-default-sink capture >/dev/null 2>&1 && audio=1
 # The sound server refuses "pactl exit" (it runs with --disallow-exit): end it by its pid.
 stop_audio() {
     local pid
