@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "allocation_count.h"
+#include "allocation_counter.h"
 #include "music/mixer.h"
 #include "music/replay.h"
 #include "music/resource_stream.h"

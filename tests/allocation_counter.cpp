@@ -1,7 +1,9 @@
-// Counting replacements of the global operator new and delete over malloc and
-// free: every plain, array and nothrow form, so that each release meets the
-// allocator of its allocation (the aligned forms stay the library's, as a pair).
-#include "allocation_count.h"
+// Replaces the global operator new and delete of each test program with
+// counting ones over malloc and free: every plain, array and nothrow form
+// together, so that each release meets the allocator of its allocation (the
+// aligned forms stay the library's, as a pair). Kept in a file of its own so
+// that no caller sees an allocation and its release inlined together.
+#include "allocation_counter.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -38,6 +40,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return Allocate(size);
 }
+
 void operator delete(void* p) noexcept {
     std::free(p);
 }

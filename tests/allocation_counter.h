@@ -1,4 +1,4 @@
-// The core test program counts every C++ allocation (operator new) on every
+// Each test program counts every C++ allocation (operator new) on every
 // thread, so that a test can show that a piece of work allocates nothing.
 #pragma once
 
