@@ -206,14 +206,7 @@ saver_wait 15 >/dev/null
 check "Valores por defecto then Cancel stores nothing" [ "$(stored sombras)" = missing ]
 
 # --- /c:<window>, every control changed, OK ----------------------------------
-# Straight to the file: a pipe would hold the handle back until the end.
-timeout 150 wine "$DRIVER" host-window 200 150 120000 >"$E2E_WORK/host.txt" 2>/dev/null &
-host_pid=$!
-for i in $(seq 1 100); do
-    host=$(tr -d '\r' <"$E2E_WORK/host.txt" | field handle)
-    [ -n "$host" ] && break
-    sleep 0.1
-done
+host=$(host_window 200 150 120000)
 open_dialog "/c:$host"
 check "/c:<window>: the dialog is owned by that window" \
     [ "$(field owner <"$E2E_WORK/dialog.txt")" = "$host" ]
@@ -229,7 +222,7 @@ check "choosing a lighting button unchecks the others" \
 driver click "$DLG" 1 >/dev/null
 check "OK ends the program with 0" [ "$(saver_wait 15)" = 0 ]
 driver destroy-host "$host" >/dev/null
-wait "$host_pid" 2>/dev/null
+driver gone TazroTestHost 10000 >/dev/null
 when="OK after changing every control"
 expect_stored ninja "4 1 01" "$when"
 expect_stored sombras "4 1 00" "$when"

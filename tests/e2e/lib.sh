@@ -154,6 +154,22 @@ saver_kill() {
     timeout 30 wineserver -w 2>/dev/null || true
 }
 
+# host_window W H [LIFETIME_MS]: starts the test driver's stand-in for the
+# display control panel's preview window (in the background, until it is
+# closed or its lifetime ends) and prints its handle, empty when it did not
+# come up. The driver writes straight to a file: a pipe would hold the handle
+# back until the driver ends.
+host_window() {
+    local out=$E2E_WORK/host-$$-$RANDOM.txt handle i
+    timeout 150 wine "$DRIVER" host-window "$@" >"$out" 2>/dev/null &
+    for i in $(seq 1 100); do
+        handle=$(tr -d '\r' <"$out" | field handle)
+        [ -n "$handle" ] && break
+        sleep 0.1
+    done
+    echo "$handle"
+}
+
 # field NAME: the value of "NAME value" in the driver output on stdin, exactly
 # as printed (inner and trailing blanks kept).
 field() {

@@ -203,12 +203,7 @@ check "/s with musica off is silent" [ "$(peak "$E2E_WORK/off.wav")" = 0 ]
 # --- /p with musica stored on: silence, no mixer thread ---------------------
 check "musica is stored on again" set_musica 1
 record "$E2E_WORK/preview.wav"
-timeout 120 wine "$DRIVER" host-window 320 240 >"$E2E_WORK/host.txt" 2>/dev/null &
-for i in $(seq 1 100); do
-    [ -s "$E2E_WORK/host.txt" ] && break
-    sleep 0.1
-done
-host=$(tr -d '\r' <"$E2E_WORK/host.txt" | field handle)
+host=$(host_window 320 240)
 start_saver /p "$host"
 sleep 3
 threads "$E2E_WORK/threads-preview.txt"

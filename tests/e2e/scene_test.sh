@@ -93,12 +93,7 @@ check "/s ends with exit code 0 on a key press" [ "$(saver_wait 15)" = 0 ]
 saver_kill
 
 # --- preview: the scene inside the host window --------------------------------
-timeout 120 wine "$DRIVER" host-window 320 240 >"$E2E_WORK/host.txt" 2>/dev/null &
-for i in $(seq 1 100); do
-    [ -s "$E2E_WORK/host.txt" ] && break
-    sleep 0.1
-done
-host=$(tr -d '\r' <"$E2E_WORK/host.txt" | field handle)
+host=$(host_window 320 240)
 check "the test driver made a preview host window" [ -n "$host" ]
 saver_start /p "$host"
 child=$(driver wait-window XIOpenGL - 30000 "$host")

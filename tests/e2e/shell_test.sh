@@ -73,12 +73,7 @@ saver_kill
 
 # --- preview inside a host window of ours ------------------------------------
 timeout 30 wine reg add "$SETTINGS_KEY" /v frames /t REG_DWORD /d 0x41200000 /f >/dev/null 2>&1
-timeout 120 wine "$DRIVER" host-window 320 240 >"$E2E_WORK/host.txt" 2>/dev/null &
-for i in $(seq 1 100); do
-    [ -s "$E2E_WORK/host.txt" ] && break
-    sleep 0.1
-done
-host=$(tr -d '\r' <"$E2E_WORK/host.txt" | field handle)
+host=$(host_window 320 240)
 check "the test driver made a preview host window" [ -n "$host" ]
 saver_start /p "$host"
 child=$(driver wait-window XIOpenGL - 30000 "$host")
