@@ -12,7 +12,7 @@
 
 #include "../tests/character/test_resources.h"
 #include "character/mesh.h"
-#include "platform/resources.h"
+#include "core/resources.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "character/character_draw.h"
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 
 namespace {
 

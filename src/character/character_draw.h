@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "character/math3d.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
+#include "core/math3d.h"
 
 // Values of lightingMode (the tipoIlum setting); any other value draws unlit.
 inline constexpr int32_t kLightingPerFace = 1;

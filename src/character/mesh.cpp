@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "music/resource_stream.h"
+#include "core/resource_stream.h"
 
 Mesh* meshes = nullptr;
 

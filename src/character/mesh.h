@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "character/math3d.h"
+#include "core/math3d.h"
 
 struct Face {
     int32_t vertexIndex[3] = {0, 0, 0};

@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "character/mesh.h"
-#include "glwindow/render_window.h"
-#include "shell/shell_state.h"
+#include "core/render_window.h"
+#include "core/shell_state.h"
 
 void RefuseDamagedMeshes(const MeshStatus& status) {
     char reason[256];

@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "character/math3d.h"
 #include "character/mesh.h"
+#include "core/math3d.h"
 
 struct SceneNode {
     int32_t meshIndex = 0; // keyframe mesh shown now

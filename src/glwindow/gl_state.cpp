@@ -1,6 +1,6 @@
 #include "glwindow/gl_state.h"
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 
 void ApplyViewportProjection(int32_t width, int32_t height) {
     if (height == 0)

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
+#include "core/shell_state.h"
 #include "glwindow/gl_state.h"
-#include "shell/shell_state.h"
 
 namespace {
 

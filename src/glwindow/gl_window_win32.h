@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "glwindow/render_window.h"
+#include "core/render_window.h"
 
 class GlWindow final : public RenderWindow {
   public:

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 #include "glwindow/gl_state.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "glwindow/render_window.h"
+#include "core/render_window.h"
 
 // Pixel size of the drawable the next Create makes (default 640 x 480).
 void SetOffscreenSize(int32_t width, int32_t height);

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <new>
 
+#include "core/resource_stream.h"
 #include "music/mixer.h"
 #include "music/replay.h"
-#include "music/resource_stream.h"
 #include "music/song.h"
 
 const Sample emptySample{};

@@ -19,7 +19,7 @@
 
 #include <cstdint>
 
-#include "character/math3d.h"
+#include "core/math3d.h"
 
 struct CameraWaypoint {
     float pitch = 0.0f;    // degrees

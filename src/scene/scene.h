@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "glwindow/render_window.h"
+#include "core/render_window.h"
 #include "scene/animation.h"
 #include "scene/frame_rate.h"
 #include "terrain/terrain.h"

@@ -1,7 +1,7 @@
 #include "scene/scene_music.h"
 
+#include "core/settings.h"
 #include "music/wave_output.h"
-#include "shell/settings.h"
 
 void StartSceneMusic() {
     if (settings.musica)

@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
-#include "glwindow/render_window.h"
+#include "core/render_window.h"
+#include "core/shell_state.h"
 #include "scene/scene.h"
-#include "shell/shell_state.h"
 
 void RefuseMissingHeightmap() {
     HWND owner = static_cast<HWND>(hostWindow);

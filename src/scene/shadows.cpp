@@ -1,6 +1,6 @@
 #include "scene/shadows.h"
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 
 void DrawShadowTriangle(const Vec3& a, const Vec3& b, const Vec3& c) {
     glColor4f(0.1f, 0.05f, 0.0f, 1.0f);

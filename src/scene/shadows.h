@@ -20,7 +20,7 @@
 
 #include <cstdint>
 
-#include "character/math3d.h"
+#include "core/math3d.h"
 
 // A world point flattened onto the floor along the light.
 inline Vec3 ProjectShadowPoint(const Vec3& p) {

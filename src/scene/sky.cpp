@@ -1,6 +1,6 @@
 #include "scene/sky.h"
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "character/math3d.h"
+#include "core/math3d.h"
 
 // The sun's placement in sky coordinates (angles as single-precision radians).
 inline Mat4 SunTransform() {

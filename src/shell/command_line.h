@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "shell/saver_mode.h"
+#include "core/saver_mode.h"
 
 struct CommandLine {
     SaverMode mode = SaverMode::Configure;

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "shell/settings.h"
+#include "core/settings.h"
 #include "terrain/name_lists.h"
 
 // Control ids of dialog 108.

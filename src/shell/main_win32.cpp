@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include "character/mesh.h"
+#include "core/settings.h"
+#include "core/shell_state.h"
 #include "scene/scene.h"
 #include "scene/scene_music.h"
 #include "shell/command_line.h"
 #include "shell/config_dialog.h"
-#include "shell/settings.h"
 #include "shell/settings_store.h"
-#include "shell/shell_state.h"
 #include "terrain/name_lists.h"
 
 namespace {

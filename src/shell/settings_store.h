@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "shell/settings.h"
+#include "core/settings.h"
 
 // One open key of the store.
 class SettingsKey {

@@ -1,6 +1,6 @@
 #include "terrain/terrain.h"
 
-#include "platform/resources.h"
+#include "core/resources.h"
 
 namespace {
 

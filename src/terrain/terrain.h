@@ -16,8 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "character/math3d.h"
-#include "glwindow/render_window.h"
+#include "core/math3d.h"
+#include "core/render_window.h"
 
 // The heightmap: kHeightmapSide x kHeightmapSide unsigned bytes, row-major;
 // the column follows world x and the row world z, 200 units per cell. A

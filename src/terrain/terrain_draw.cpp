@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 
 namespace {
 

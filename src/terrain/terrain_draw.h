@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "character/math3d.h"
+#include "core/math3d.h"
 #include "terrain/terrain.h"
 
 // The floor texture's slot for an nSuelo setting: the setting itself when it

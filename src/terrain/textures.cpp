@@ -1,6 +1,6 @@
 #include "terrain/textures.h"
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 
 uint32_t textureSlots[kTextureSlotCount] = {};
 

@@ -1,6 +1,6 @@
 // Host bitmap loading: the resource bytes through the installed resource
 // source, decoded by the portable decoder.
-#include "platform/resources.h"
+#include "core/resources.h"
 #include "terrain/textures.h"
 
 BitmapPixels LoadBitmapPixels(int resourceId) {

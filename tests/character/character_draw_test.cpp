@@ -9,8 +9,8 @@
 #include "character/mesh.h"
 #include "character/offscreen.h"
 #include "character/scene_node.h"
+#include "core/asset_folder.h"
 #include "glwindow/gl_state.h"
-#include "platform/asset_folder.h"
 #include "terrain/textures.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 #include "glwindow/osmesa_window.h"
 
 class Offscreen {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/resources.h"
+#include "core/resources.h"
 
 namespace testing_resources {
 

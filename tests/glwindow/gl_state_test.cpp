@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 #include "glwindow/gl_state.h"
 
 namespace {

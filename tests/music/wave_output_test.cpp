@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "core/resource_stream.h"
+#include "core/resources.h"
 #include "music/mixer.h"
 #include "music/replay.h"
-#include "music/resource_stream.h"
 #include "music/song_source.h"
 #include "music/wave_output.h"
 #include "music_test_util.h"
-#include "platform/resources.h"
 
 namespace {
 

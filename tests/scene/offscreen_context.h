@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "glwindow/gl.h"
+#include "core/gl.h"
 
 class OffscreenContext {
   public:

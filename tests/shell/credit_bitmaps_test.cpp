@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <set>
 
-#include "platform/asset_folder.h"
+#include "core/asset_folder.h"
 
 namespace {
 

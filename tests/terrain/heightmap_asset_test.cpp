@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/asset_folder.h"
+#include "core/asset_folder.h"
 #include "terrain/terrain.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/resources.h"
+#include "core/resources.h"
 #include "terrain/terrain.h"
 
 namespace {

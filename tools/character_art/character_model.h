@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "character/math3d.h"
+#include "core/math3d.h"
 
 namespace art {
 

@@ -12,19 +12,19 @@
 #include <vector>
 
 #include "character/character_draw.h"
-#include "character/math3d.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
+#include "core/asset_folder.h"
+#include "core/gl.h"
+#include "core/math3d.h"
+#include "core/settings.h"
+#include "core/shell_state.h"
 #include "glwindow/frame_timer.h"
-#include "glwindow/gl.h"
 #include "glwindow/osmesa_window.h"
 #include "glwindow/virtual_clock.h"
-#include "platform/asset_folder.h"
 #include "png_writer.h"
 #include "scene/camera.h"
 #include "scene/scene.h"
-#include "shell/settings.h"
-#include "shell/shell_state.h"
 #include "terrain/textures.h"
 
 #ifndef TAZRO_DEFAULT_ASSET_DIR

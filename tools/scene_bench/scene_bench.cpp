@@ -16,14 +16,14 @@
 #include <cstring>
 #include <string>
 
+#include "core/asset_folder.h"
+#include "core/gl.h"
+#include "core/settings.h"
+#include "core/shell_state.h"
 #include "glwindow/frame_timer.h"
-#include "glwindow/gl.h"
 #include "glwindow/osmesa_window.h"
 #include "glwindow/virtual_clock.h"
-#include "platform/asset_folder.h"
 #include "scene/scene.h"
-#include "shell/settings.h"
-#include "shell/shell_state.h"
 
 #ifndef TAZRO_DEFAULT_ASSET_DIR
 #define TAZRO_DEFAULT_ASSET_DIR "assets"

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "glwindow/render_window.h"
-#include "shell/saver_mode.h"
+#include "core/render_window.h"
+#include "core/saver_mode.h"
 
 struct ScreenPoint {
     int32_t x = 0;

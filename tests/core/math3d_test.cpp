@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "character/math3d.h"
+#include "core/math3d.h"
 
 namespace {
 

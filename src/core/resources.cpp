@@ -1,4 +1,4 @@
-#include "platform/resources.h"
+#include "core/resources.h"
 
 namespace {
 ResourceSource* installedSource = nullptr;

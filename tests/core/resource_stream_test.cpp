@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "music/resource_stream.h"
-#include "platform/resources.h"
+#include "core/resource_stream.h"
+#include "core/resources.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/asset_folder.h"
+#include "core/asset_folder.h"
 
 #include <cctype>
 #include <cstdio>

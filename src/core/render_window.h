@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "shell/saver_mode.h"
+#include "core/saver_mode.h"
 
 // Platform handles as the portable code carries them (a window handle, a
 // module instance handle); only the platform files look inside.

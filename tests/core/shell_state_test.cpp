@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "shell/shell_state.h"
+#include "core/shell_state.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/resources.h"
+#include "core/resources.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/resources.h"
+#include "core/resources.h"
 
 class AssetFolder final : public ResourceSource {
   public:

@@ -1,9 +1,9 @@
-#include "music/resource_stream.h"
+#include "core/resource_stream.h"
 
 #include <cstring>
 #include <new>
 
-#include "platform/resources.h"
+#include "core/resources.h"
 
 ResourceStream* OpenResourceStream(int id, const char* typeName) {
     ResourceStream* stream = new (std::nothrow) ResourceStream{};

@@ -1,4 +1,4 @@
-#include "character/math3d.h"
+#include "core/math3d.h"
 
 #include <cmath>
 

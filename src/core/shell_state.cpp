@@ -1,4 +1,4 @@
-#include "shell/shell_state.h"
+#include "core/shell_state.h"
 
 #include <cstdlib>
 
