@@ -1,6 +1,6 @@
 // The song model: an XM module as the replay and the mixer use it.
 //
-// LoadSong parses the module through the music file table (resource_stream.h)
+// LoadSong parses the module through the music file table (music_file.h)
 // into unpacked pattern cells and instruments with 16-bit sample data. Records
 // are zero-filled when allocated. Where a module lacks something (a pattern
 // slot that was never stored, a sample slot past the instrument's count) the

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "core/resource_stream.h"
 #include "core/resources.h"
 #include "music/mixer.h"
+#include "music/music_file.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include <cstdio>
 
-#include "core/resource_stream.h"
 #include "music/mixer.h"
+#include "music/music_file.h"
 
 Playback playback;
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <new>
 
-#include "core/resource_stream.h"
 #include "music/mixer.h"
+#include "music/music_file.h"
 #include "music/replay.h"
 #include "music/song.h"
 

@@ -103,32 +103,4 @@ TEST(ResourceStream, MissingResourceGivesAnEmptyStream) {
     CloseResourceStream(s);
 }
 
-TEST(MusicFile, TheTableIsAllOrNothing) {
-    FakeResources fake("VOXARESOURCE", 123, Counting(16));
-    SetMusicFileOps(OpenMusicResource, CloseResourceStream, ReadResourceStream, SeekResourceStream,
-                    nullptr);
-    EXPECT_FALSE(MusicFileOpsComplete());
-    EXPECT_EQ(OpenMusicFile(123), nullptr);
-
-    SetMusicFileOps(OpenMusicResource, CloseResourceStream, ReadResourceStream, SeekResourceStream,
-                    TellResourceStream);
-    ASSERT_TRUE(MusicFileOpsComplete());
-    MusicFile* file = OpenMusicFile(123);
-    ASSERT_NE(file, nullptr);
-    uint8_t out[3] = {};
-    MusicSeek(file, 2, 0);
-    MusicRead(out, 3, file);
-    EXPECT_EQ(out[0], 3);
-    EXPECT_EQ(out[2], 5);
-    EXPECT_EQ(MusicTell(file), 5);
-    CloseMusicFile(file);
-
-    // No handle: reads and seeks do nothing, tell is 0.
-    MusicRead(out, 3, nullptr);
-    MusicSeek(nullptr, 1, 0);
-    EXPECT_EQ(MusicTell(nullptr), 0);
-    CloseMusicFile(nullptr);
-    SetMusicFileOps(nullptr, nullptr, nullptr, nullptr, nullptr);
-}
-
 } // namespace

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "allocation_counter.h"
-#include "core/resource_stream.h"
 #include "core/resources.h"
 #include "music/mixer.h"
+#include "music/music_file.h"
 #include "music/replay.h"
 #include "music/song_source.h"
 #include "music/wave_output.h"
