@@ -20,9 +20,3 @@ extern Settings settings;
 
 // Every field except frames back to its default.
 void SetDefaultSettings(Settings& s);
-
-// The registry key under the current user that holds the values.
-inline constexpr const char* kSettingsKey = "Software\\Velmorix\\TazroSrc3D\\V01";
-
-// The four bytes "frames" is stored as: the float's bit pattern, little-endian.
-void FramesToBytes(float frames, uint8_t out[4]);

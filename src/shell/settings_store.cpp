@@ -3,6 +3,13 @@
 #include <cmath>
 #include <cstring>
 
+void FramesToBytes(float frames, uint8_t out[4]) {
+    uint32_t bits;
+    std::memcpy(&bits, &frames, sizeof bits);
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(bits >> (8 * i));
+}
+
 namespace {
 
 // Reads up to size bytes of a value as a little-endian number, zero-extended.

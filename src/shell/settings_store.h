@@ -11,6 +11,12 @@
 
 #include "core/settings.h"
 
+// The registry key under the current user that holds the values.
+inline constexpr const char* kSettingsKey = "Software\\Velmorix\\TazroSrc3D\\V01";
+
+// The four bytes "frames" is stored as: the float's bit pattern, little-endian.
+void FramesToBytes(float frames, uint8_t out[4]);
+
 // One open key of the store.
 class SettingsKey {
   public:

@@ -24,13 +24,4 @@ TEST(Settings, DefaultsLeaveFramesAlone) {
     EXPECT_EQ(s.frames, 42.5f);
 }
 
-TEST(Settings, FramesAreStoredAsTheFloatsBits) {
-    uint8_t bytes[4];
-    FramesToBytes(62.5f, bytes);
-    EXPECT_EQ(bytes[0], 0x00);
-    EXPECT_EQ(bytes[1], 0x00);
-    EXPECT_EQ(bytes[2], 0x7A);
-    EXPECT_EQ(bytes[3], 0x42);
-}
-
 } // namespace

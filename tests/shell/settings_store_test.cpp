@@ -215,4 +215,13 @@ TEST(SettingsStore, OtherStrangeValuesAreKeptOrMadeHarmless) {
     EXPECT_EQ(Loaded(key).frames, -3.5f);
 }
 
+TEST(SettingsStore, FramesAreStoredAsTheFloatsBits) {
+    uint8_t bytes[4];
+    FramesToBytes(62.5f, bytes);
+    EXPECT_EQ(bytes[0], 0x00);
+    EXPECT_EQ(bytes[1], 0x00);
+    EXPECT_EQ(bytes[2], 0x7A);
+    EXPECT_EQ(bytes[3], 0x42);
+}
+
 } // namespace
