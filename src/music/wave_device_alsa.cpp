@@ -54,25 +54,43 @@ void NoteError(const char* step, int error) {
     std::snprintf(lastError, sizeof lastError, "%s: %s", step, snd_strerror(error));
 }
 
-// Hands the ring over from readOffset, as much as ALSA takes without waiting.
+// Starts the stream again after an underrun (the thread stalled) or a
+// suspended device, at once: never waits for a resume, which can take
+// seconds. Any other error ends the music for this run.
+bool Restart(snd_pcm_sframes_t error) {
+    if ((error == -EPIPE || error == -ESTRPIPE) && snd_pcm_prepare(pcm) >= 0)
+        return true;
+    failed = true;
+    return false;
+}
+
+// Hands the ring over from readOffset, as much as ALSA takes without waiting
+// and never more than half the ring at once: the mixer has mixed all of that
+// since it was last handed over.
 void HandOver() {
     if (pcm == nullptr || ringData == nullptr || failed)
         return;
-    for (int attempts = 0; attempts < 64; ++attempts) {
-        const uint32_t toEnd = ringSize - readOffset;
+    snd_pcm_sframes_t room = snd_pcm_avail_update(pcm);
+    if (room < 0) {
+        if (!Restart(room))
+            return;
+        room = snd_pcm_avail_update(pcm);
+    }
+    const snd_pcm_sframes_t limit = ringSize / kBytesPerFrame / 2;
+    if (room > limit)
+        room = limit;
+    bool restarted = false;
+    while (room > 0) {
+        const snd_pcm_sframes_t toEnd = (ringSize - readOffset) / kBytesPerFrame;
         const snd_pcm_sframes_t written =
-            snd_pcm_writei(pcm, ringData + readOffset, toEnd / kBytesPerFrame);
+            snd_pcm_writei(pcm, ringData + readOffset,
+                           static_cast<snd_pcm_uframes_t>(room < toEnd ? room : toEnd));
         if (written == -EAGAIN || written == 0)
             return; // ALSA's buffer is full
         if (written < 0) {
-            // An underrun (the thread stalled) or a suspended device: start
-            // the stream again at once (never wait for a resume, which can
-            // take seconds); anything else ends the music for this run.
-            const bool restartable = written == -EPIPE || written == -ESTRPIPE;
-            if (!restartable || snd_pcm_prepare(pcm) < 0) {
-                failed = true;
+            if (restarted || !Restart(written))
                 return;
-            }
+            restarted = true;
             continue;
         }
         const uint32_t bytes = static_cast<uint32_t>(written) * kBytesPerFrame;
@@ -80,6 +98,7 @@ void HandOver() {
         readOffset += bytes;
         if (readOffset >= ringSize)
             readOffset = 0;
+        room -= written;
     }
 }
 
@@ -156,6 +175,8 @@ bool StartThread(void (*body)()) {
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     threadMade = pthread_create(&thread, nullptr, ThreadMain, nullptr) == 0;
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (threadMade)
+        pthread_setname_np(thread, "tazro-mixer"); // as ps and /proc show it
     return threadMade;
 }
 
