@@ -106,7 +106,7 @@ until_running() {
 figures() {
     local crop=()
     [ -n "${2:-}" ] && crop=(-crop "$2" +repage)
-    convert "$1" "${crop[@]}" -alpha off -scale '64x48!' -depth 8 txt:- 2>/dev/null |
+    timeout 10 convert "$1" "${crop[@]}" -alpha off -scale '64x48!' -depth 8 txt:- 2>/dev/null |
         awk -F'[(),: ]+' '
         NR > 1 {
             r = $3; g = $4; b = $5; v = (r + g + b) / 3; n++; sum += v; sq += v * v
@@ -131,21 +131,21 @@ a_scene() {
 
 # black FILE GEOMETRY: every pixel of the region is black.
 black() {
-    [ "$(convert "$1" -crop "$2" +repage -alpha off -format '%[fx:maxima.r+maxima.g+maxima.b]' info:)" = 0 ]
+    [ "$(timeout 10 convert "$1" -crop "$2" +repage -alpha off -format '%[fx:maxima.r+maxima.g+maxima.b]' info:)" = 0 ]
 }
 
 # white_pixels FILE GEOMETRY: how many pixels of the region are pure white.
 white_pixels() {
-    convert "$1" -crop "$2" +repage -alpha off -fill black +opaque white -fill white -opaque white \
+    timeout 10 convert "$1" -crop "$2" +repage -alpha off -fill black +opaque white -fill white -opaque white \
         -format '%[fx:mean*w*h]' info: | awk '{ printf "%d\n", $1 + 0.5 }'
 }
 
-shot() { import -window root "$E2E_WORK/$1.png" 2>/dev/null; echo "$E2E_WORK/$1.png"; }
+shot() { timeout 10 import -window root "$E2E_WORK/$1.png" 2>/dev/null; echo "$E2E_WORK/$1.png"; }
 
 # test_window W H: a plain window of the test's, WINDOW its number.
 test_window() {
     : >"$E2E_WORK/window.txt"
-    "$XPROBE" window "$1" "$2" >"$E2E_WORK/window.txt" &
+    timeout 300 "$XPROBE" window "$1" "$2" >"$E2E_WORK/window.txt" &
     STARTED+=($!)
     WINDOW_PID=$!
     local i
@@ -159,8 +159,13 @@ test_window() {
 
 # describe ID: what the window is, as its owner and the server see it.
 describe() {
-    xprop -id "$1" 2>&1
-    xwininfo -id "$1" 2>&1 | grep -v '^xwininfo:'
+    timeout 10 xprop -id "$1" 2>&1
+    timeout 10 xwininfo -id "$1" 2>&1 | grep -v '^xwininfo:'
+}
+
+# own_window: the number of the saver's own window, empty when there is none.
+own_window() {
+    timeout 10 xdotool search --name '^Fan Tazro Screensaver 3D$' 2>/dev/null | head -1
 }
 
 mixer_threads() { grep -l '^tazro-mixer$' /proc/"$PID"/task/*/comm 2>/dev/null | wc -l; }
@@ -197,31 +202,31 @@ check "no X server: exit code 1 ($rc), one line ($(cat "$E2E_WORK/nodisplay.err"
 # --- its own window -----------------------------------------------------------
 start own --no-musica
 until_running 4
-own=$(xdotool search --name '^Fan Tazro Screensaver 3D$' 2>/dev/null | head -1)
+own=$(own_window)
 check "its own window has the Windows window's title" [ -n "$own" ]
-geometry=$(xwininfo -id "${own:-0}" 2>/dev/null | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+geometry=$(timeout 10 xwininfo -id "${own:-0}" 2>/dev/null | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
 check "its own window is 1024x768 ($geometry)" [ "$geometry" = 1024x768 ]
 own_shot=$(shot own)
 check "its own window shows the scene" a_scene "$own_shot" 1024x768+0+0
 check "without --fps nothing white in the lower left corner" \
     [ "$(white_pixels "$own_shot" 160x24+0+744)" -le 2 ]
-xdotool windowsize "${own:-0}" 640 360
+timeout 10 xdotool windowsize "${own:-0}" 640 360
 sleep 1.5
 resized=$(shot own-resized)
 check "a new size: the scene fills the window's new shape (640x360)" a_scene "$resized" 640x360+0+0
 check "a new size: the screen outside it is black" black "$resized" 384x408+640+360
-xdotool windowfocus --sync "${own:-0}" key Escape 2>/dev/null
+timeout 10 xdotool windowfocus --sync "${own:-0}" key Escape 2>/dev/null
 result=$(finished 1)
 check "Escape closes its own window: exit code 0 within a second ($result)" ends_cleanly "$result"
 
 start own-q --no-musica
 until_running 2
-xdotool windowfocus --sync "$(xdotool search --name '^Fan Tazro Screensaver 3D$' | head -1)" key q
+timeout 10 xdotool windowfocus --sync "$(own_window)" key q
 check "q closes it: exit code 0 within a second" ends_cleanly "$(finished 1)"
 
 start own-close --no-musica
 until_running 2
-"$XPROBE" close "$(xdotool search --name '^Fan Tazro Screensaver 3D$' | head -1)"
+timeout 10 "$XPROBE" close "$(own_window)"
 check "the close button (WM_DELETE_WINDOW) closes it: exit code 0 within a second" \
     ends_cleanly "$(finished 1)"
 
@@ -244,14 +249,14 @@ window_shot=$(shot window-id)
 check "--window-id draws the scene into the window" a_scene "$window_shot" 320x240+0+0
 check "--window-id draws nothing outside it" black "$window_shot" 704x768+320+0
 check "--window-id makes no window of its own" \
-    [ -z "$(xdotool search --name '^Fan Tazro Screensaver 3D$' 2>/dev/null)" ]
+    [ -z "$(own_window)" ]
 check "--window-id changes nothing of the window (properties, attributes)" \
     cmp -s "$E2E_WORK/window-before.txt" "$E2E_WORK/window-during.txt"
-xdotool windowfocus --sync "$WINDOW" key Escape q 2>/dev/null
-xdotool key --window "$WINDOW" Escape 2>/dev/null
+timeout 10 xdotool windowfocus --sync "$WINDOW" key Escape q 2>/dev/null
+timeout 10 xdotool key --window "$WINDOW" Escape 2>/dev/null
 sleep 0.5
 check "--window-id reads no input: Escape and q do not end it" [ "$(finished 0)" = running ]
-xdotool windowsize "$WINDOW" 640 480
+timeout 10 xdotool windowsize "$WINDOW" 640 480
 sleep 1.5
 grown=$(shot window-id-grown)
 check "--window-id follows the window's new size (640x480)" a_scene "$grown" 640x480+0+0
@@ -278,13 +283,13 @@ check "... and nothing outside it" black "$env_shot" 824x768+200+0
 stop >/dev/null
 kill "$WINDOW_PID"
 
-children=$(xwininfo -root -children | grep -c '^ *0x')
+children=$(timeout 10 xwininfo -root -children | grep -c '^ *0x')
 start root --root --no-musica
 until_running 4
 root_shot=$(shot root)
 check "--root draws the scene on the root window" a_scene "$root_shot" 1024x768+0+0
-check "--root makes no window ($(xwininfo -root -children | grep -c '^ *0x') children, $children before)" \
-    [ "$(xwininfo -root -children | grep -c '^ *0x')" = "$children" ]
+check "--root makes no window ($(timeout 10 xwininfo -root -children | grep -c '^ *0x') children, $children before)" \
+    [ "$(timeout 10 xwininfo -root -children | grep -c '^ *0x')" = "$children" ]
 stop >/dev/null
 
 # --- no sound device ----------------------------------------------------------
@@ -310,8 +315,8 @@ done
 # --- music through an ALSA file device ----------------------------------------
 if e2e_start_audio; then
     export ALSA_CONFIG_PATH=$E2E_WORK/file-device.conf
-    "$XM2WAV" "$SONG" "$E2E_WORK/reference.wav" --seconds 30 >/dev/null 2>&1
-    sox "$E2E_WORK/reference.wav" -t raw "$E2E_WORK/reference.raw"
+    timeout 120 "$XM2WAV" "$SONG" "$E2E_WORK/reference.wav" --seconds 30 >/dev/null 2>&1
+    timeout 60 sox "$E2E_WORK/reference.wav" -t raw "$E2E_WORK/reference.raw"
     for signal in TERM INT HUP; do
         rm -f "$E2E_WORK/music.raw"
         start "music-$signal" --root
@@ -344,10 +349,10 @@ if e2e_start_audio; then
     # --- the X connection closing while playing -------------------------------
     n=$((${DISPLAY#:} + 1))
     while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-    Xvfb :$n -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+    timeout 300 Xvfb :$n -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
     second_xvfb=$!
     STARTED+=("$second_xvfb")
-    for i in $(seq 1 50); do DISPLAY=:$n xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    for i in $(seq 1 50); do DISPLAY=:$n timeout 5 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     rm -f "$E2E_WORK/music.raw"
     DISPLAY=:$n start connection --root
     until_running 5
