@@ -282,6 +282,7 @@ check "--root with \$XSCREENSAVER_WINDOW draws into that window" a_scene "$env_s
 check "... and nothing outside it" black "$env_shot" 824x768+200+0
 stop >/dev/null
 kill "$WINDOW_PID"
+wait "$WINDOW_PID" 2>/dev/null
 
 children=$(timeout 10 xwininfo -root -children | grep -c '^ *0x')
 start root --root --no-musica
