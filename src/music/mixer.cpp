@@ -50,12 +50,16 @@ inline int32_t SamplePair(const int16_t* data, uint64_t position) {
     return pair;
 }
 
-inline int32_t HalfFraction(uint64_t position) {
-    return static_cast<int32_t>(static_cast<uint32_t>(position) >> 1);
+// The low 32 bits (the fractions) of p, p + step, p + 2 step and p + 3 step;
+// adding the low bits of 4 step moves them on by four frames, exactly.
+inline __m128i Fractions4(uint64_t p, uint64_t step) {
+    return _mm_setr_epi32(static_cast<int32_t>(p), static_cast<int32_t>(p + step),
+                          static_cast<int32_t>(p + 2 * step), static_cast<int32_t>(p + 3 * step));
 }
 
-// SampleAt at p, p + step, p + 2 step and p + 3 step, one frame a lane.
-inline __m128 SampleAt4(const int16_t* data, uint64_t p, uint64_t step) {
+// SampleAt at p, p + step, p + 2 step and p + 3 step, one frame a lane, with
+// their fractions from Fractions4.
+inline __m128 SampleAt4(const int16_t* data, uint64_t p, uint64_t step, __m128i fractions) {
     const uint64_t p1 = p + step;
     const uint64_t p2 = p1 + step;
     const uint64_t p3 = p2 + step;
@@ -63,9 +67,8 @@ inline __m128 SampleAt4(const int16_t* data, uint64_t p, uint64_t step) {
                                          SamplePair(data, p2), SamplePair(data, p3));
     const __m128 a = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
     const __m128 b = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
-    const __m128i halves =
-        _mm_setr_epi32(HalfFraction(p), HalfFraction(p1), HalfFraction(p2), HalfFraction(p3));
-    const __m128 t = _mm_mul_ps(_mm_cvtepi32_ps(halves), _mm_set1_ps(kFractionScale));
+    const __m128 t =
+        _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(fractions, 1)), _mm_set1_ps(kFractionScale));
     return _mm_add_ps(a, _mm_mul_ps(t, _mm_sub_ps(b, a)));
 }
 
@@ -85,9 +88,12 @@ void MixFrames(const int16_t* data, uint64_t& position, uint64_t step, float gai
     uint64_t p = position;
 #if defined(__SSE2__)
     const __m128 gains = _mm_setr_ps(gainLeft, gainRight, gainLeft, gainRight);
+    const __m128i fractionStep = _mm_set1_epi32(static_cast<int32_t>(4 * step));
+    __m128i fractions = Fractions4(p, step);
     for (; frames >= 4; frames -= 4, out += 8) {
-        AddFrames4(out, SampleAt4(data, p, step), gains, gains);
+        AddFrames4(out, SampleAt4(data, p, step, fractions), gains, gains);
         p += 4 * step;
+        fractions = _mm_add_epi32(fractions, fractionStep);
     }
 #endif
     for (; frames > 0; --frames, out += 2) {
@@ -106,6 +112,8 @@ void MixRampFrames(const int16_t* data, uint64_t& position, uint64_t step, float
     float left = gainLeft;
     float right = gainRight;
 #if defined(__SSE2__)
+    const __m128i fractionStep = _mm_set1_epi32(static_cast<int32_t>(4 * step));
+    __m128i fractions = Fractions4(p, step);
     for (; frames >= 4; frames -= 4, out += 8) {
         // The gains still move one frame at a time, as in the scalar loop.
         const float left1 = left + stepLeft;
@@ -114,9 +122,11 @@ void MixRampFrames(const int16_t* data, uint64_t& position, uint64_t step, float
         const float right2 = right1 + stepRight;
         const float left3 = left2 + stepLeft;
         const float right3 = right2 + stepRight;
-        AddFrames4(out, SampleAt4(data, p, step), _mm_setr_ps(left, right, left1, right1),
+        AddFrames4(out, SampleAt4(data, p, step, fractions),
+                   _mm_setr_ps(left, right, left1, right1),
                    _mm_setr_ps(left2, right2, left3, right3));
         p += 4 * step;
+        fractions = _mm_add_epi32(fractions, fractionStep);
         left = left3 + stepLeft;
         right = right3 + stepRight;
     }

@@ -208,8 +208,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Large writes: a render is tens of megabytes, and a system call per
-    // few kilobytes would cost more than the mixing of them.
-    std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+    // few kilobytes would cost more than the mixing of them. (The C library
+    // may ignore a size given without a buffer.)
+    static char writeBuffer[1 << 20];
+    std::setvbuf(file, writeBuffer, _IOFBF, sizeof writeBuffer);
     Output out{};
     out.file = file;
     out.rate = mixRing.mixRate;
