@@ -82,7 +82,8 @@ inline void AddFrames4(float* out, __m128 s, __m128 gains01, __m128 gains23) {
 
 } // namespace
 
-// The inner loop (contract in mixer.h): four frames at a time, then one.
+// The inner loop: `frames` frames of one voice at fixed gains added to out (contract in
+// mixer.h); four frames at a time, then one by one.
 void MixFrames(const int16_t* data, uint64_t& position, uint64_t step, float gainLeft,
                float gainRight, float* out, int32_t frames) {
     uint64_t p = position;
