@@ -36,6 +36,13 @@ bool ReadFile(const char* path, std::vector<uint8_t>& bytes) {
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr)
         return false;
+    // A file of known size is read into room made once; a pipe, by pieces.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0)
+            bytes.reserve(static_cast<size_t>(size));
+        std::rewind(file);
+    }
     uint8_t buffer[65536];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
