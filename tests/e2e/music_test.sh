@@ -111,12 +111,6 @@ at_least() {
     perl -e 'exit(($ARGV[1] =~ /^-?[0-9.]+$/ && $ARGV[1] >= $ARGV[0]) ? 0 : 1)' -- "$1" "$2"
 }
 
-# peak FILE: the largest absolute sample of a recording, 0 to 32768.
-peak() {
-    sox "$1" -n stat 2>&1 | awk '/^Maximum amplitude/ { max = $3 } /^Minimum amplitude/ { min = -$3 }
-        END { v = max > min ? max : min; printf "%d\n", v * 32768 + 0.5 }'
-}
-
 e2e_start_audio || {
     fail "a private PulseAudio server with a null sink starts"
     e2e_end
