@@ -20,7 +20,7 @@
 #include "glwindow/osmesa_window.h"
 #include "glwindow/virtual_clock.h"
 #include "platform/asset_folder.h"
-#include "png_writer.h"
+#include "png_file.h"
 #include "scene/camera.h"
 #include "scene/scene.h"
 #include "shell/settings.h"
