@@ -276,7 +276,7 @@ expect_stored frames "4 4 00 00 7A 42" "$when"
 
 # --- the credits dialog -------------------------------------------------------
 CREDITS_LAYOUT=$(printf '%s\n' "1	59	153	50	14" \
-    "Protector de pantalla Tazroscr V 0.2 3D\\nProgramacion y musica:\\nTazroScr 3D\\nModelado 3D y texturizacion:\\nthe TazroScr team	18	7	134	45")
+    "Protector de pantalla Tazroscr V 0.2 3D\\nProgramacion y musica:\\nEl equipo de TazroScr 3D\\nModelado 3D y texturizacion:\\nEl equipo de TazroScr 3D	18	7	134	45")
 open_dialog
 driver click "$DLG" 1000 >/dev/null
 credits=$(driver owned "$DLG" 10000 | field handle)
