@@ -235,6 +235,13 @@ expect_stored nCamara "4 4 00 00 00 00" "$when"
 expect_stored nSuelo "4 4 08 00 00 00" "$when"
 expect_stored frames "missing" "$when"
 
+# --- /c:<a number that names no window>: no owner -----------------------------
+open_dialog /c:987654321
+check "/c:<a number that names no window>: the dialog opens without an owner" \
+    [ -n "$DLG" -a "$(field owner <"$E2E_WORK/dialog.txt")" = 0 ]
+driver click "$DLG" 2 >/dev/null
+check "/c:<a number that names no window> ends with 0" [ "$(saver_wait 15)" = 0 ]
+
 # --- the stored values come back; a floor name typed in lower case ------------
 open_dialog
 check "stored values are shown: Lava, Version Ninja, Por caras" \

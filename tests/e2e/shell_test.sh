@@ -92,20 +92,23 @@ check "/p: closing the host window ends the run with exit code 0" [ "$(saver_wai
 check "/p leaves the stored frames unchanged" [ "$(reg_value frames)" = "REG_DWORD 0x41200000" ]
 saver_kill
 
-# --- preview with a number that names no window ------------------------------
-saver_start /p 987654321
-first=$(driver msgbox 30000 press)
-second=$(driver msgbox 30000 press)
-echo "$first" | sed "s|^|#   |"
-echo "$second" | sed "s|^|#   |"
-check "first box says the window cannot be created" \
-    [ "$(echo "$first" | field text)" = "No se puede crear la ventana" ]
-check "first box has the caption Informacion" [ "$(echo "$first" | field caption)" = Informacion ]
-check "first box has no owner" [ "$(echo "$first" | field owner)" = 0 ]
-check "second box is the closing message" \
-    [ "$(echo "$second" | field text)" = 'La ventana no se ha podido crear\ny se cerrara la aplicacion ' ]
-check "second box has the caption Informacion" [ "$(echo "$second" | field caption)" = Informacion ]
-check "/p with no such window ends with exit code 0" [ "$(saver_wait 15)" = 0 ]
-saver_kill
+# --- preview with numbers that name no window ---------------------------------
+# Among them the values the system reads as special parents: 0 (none) and -3
+# (also as 4294967293, its 32-bit form), the parent of message-only windows.
+# box MSGBOX_OUTPUT: "caption|text|owner" of a message box.
+box() {
+    echo "$(echo "$1" | field caption)|$(echo "$1" | field text)|$(echo "$1" | field owner)"
+}
+for number in 987654321 0 -3 4294967293; do
+    saver_start /p "$number"
+    first=$(box "$(driver msgbox 30000 press)")
+    second=$(box "$(driver msgbox 30000 press)")
+    check "/p $number: \"No se puede crear la ventana\", Informacion, no owner ($first)" \
+        [ "$first" = "Informacion|No se puede crear la ventana|0" ]
+    check "/p $number: then the closing message, Informacion, no owner ($second)" \
+        [ "$second" = 'Informacion|La ventana no se ha podido crear\ny se cerrara la aplicacion |0' ]
+    check "/p $number ends with exit code 0" [ "$(saver_wait 15)" = 0 ]
+    saver_kill
+done
 
 e2e_end
