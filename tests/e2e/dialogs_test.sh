@@ -235,7 +235,17 @@ expect_stored nCamara "4 4 00 00 00 00" "$when"
 expect_stored nSuelo "4 4 08 00 00 00" "$when"
 expect_stored frames "missing" "$when"
 
-# --- /c:<a number that names no window>: no owner -----------------------------
+# --- /c alone: owned by the foreground window, /c:<no window>: no owner ------
+host=$(host_window 200 150 120000)
+foreground=$(driver foreground | field handle)
+check "the host window is the foreground window" [ -n "$host" -a "$foreground" = "$host" ]
+open_dialog /c
+check "/c alone: the dialog is owned by the foreground window" \
+    [ "$(field owner <"$E2E_WORK/dialog.txt")" = "$foreground" ]
+driver click "$DLG" 2 >/dev/null
+saver_wait 15 >/dev/null
+driver destroy-host "$host" >/dev/null
+driver gone TazroTestHost 10000 >/dev/null
 open_dialog /c:987654321
 check "/c:<a number that names no window>: the dialog opens without an owner" \
     [ -n "$DLG" -a "$(field owner <"$E2E_WORK/dialog.txt")" = 0 ]

@@ -84,9 +84,15 @@ check "/p child is a child of the host" [ -n "$host" -a "$(echo "$child" | field
 import -window root "$E2E_WORK/preview.png" 2>/dev/null
 driver key "$(echo "$child" | field handle)" 32 >/dev/null
 xdotool key space
-xdotool click 1
+# The host window spans 40 to 360 and 40 to 280 on the screen: click inside it.
+xdotool mousemove 200 160
+for button in 1 2 3; do
+    xdotool click $button
+    sleep 0.3
+done
 sleep 2
-check "/p: key presses and clicks do nothing" [ "$(saver_wait 0)" = running ]
+check "/p: key presses and clicks of each mouse button in the preview do nothing" \
+    [ "$(saver_wait 0)" = running ]
 driver destroy-host "$host" >/dev/null
 check "/p: closing the host window ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
 check "/p leaves the stored frames unchanged" [ "$(reg_value frames)" = "REG_DWORD 0x41200000" ]
@@ -110,5 +116,16 @@ for number in 987654321 0 -3 4294967293; do
     check "/p $number ends with exit code 0" [ "$(saver_wait 15)" = 0 ]
     saver_kill
 done
+
+# --- /a: the system's password change, then the end ---------------------------
+# Watched from before the start until well after the end: no GL window appears.
+driver wait-window XIOpenGL - 6000 >"$E2E_WORK/password-window.txt" &
+watcher=$!
+sleep 0.5
+saver_start /a 0
+check "/a ends with exit code 0" [ "$(saver_wait 30)" = 0 ]
+wait $watcher
+check "/a makes no window" [ "$(cat "$E2E_WORK/password-window.txt")" = timeout ]
+saver_kill
 
 e2e_end
