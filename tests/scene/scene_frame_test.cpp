@@ -68,13 +68,13 @@ class SceneFrames : public ::testing::Test {
     }
 
     // Sets the scene up at the uptime with the settings as they stand.
-    void Start() {
+    void Start(const TimerClock& clock = VirtualTimerClock(), int64_t uptime = kUptime) {
         ReleaseScene();
         saverMode = SaverMode::FullScreen;
         hostWindow = nullptr;
         SetOffscreenSize(kWidth, kHeight);
-        InitTimer(frameTimer, VirtualTimerClock());
-        now_ = kUptime;
+        InitTimer(frameTimer, clock);
+        now_ = uptime;
         SetVirtualTime(now_);
         ASSERT_TRUE(SetupScene(nullptr));
     }
@@ -205,6 +205,61 @@ TEST_F(SceneFrames, ATimerDeltaOfZeroKeepsTheFiguresFinite) {
     EXPECT_TRUE(std::isfinite(settings.frames));
     EXPECT_EQ(frameRate.instantFps, rate);
     EXPECT_TRUE(std::isfinite(bodyNode.local[12]));
+}
+
+// The millisecond clock of a machine without a performance counter, read
+// from the virtual time; it wraps at 2^32 ms.
+bool NoCounter(int64_t*) {
+    return false;
+}
+uint32_t VirtualMilliseconds() {
+    return static_cast<uint32_t>(static_cast<uint64_t>(VirtualTime()) / 1000);
+}
+const TimerClock millisecondClock = {NoCounter, nullptr, VirtualMilliseconds};
+
+// On the millisecond clock a frame in the same millisecond as the last one
+// (above 1,000 frames per second) has a delta of 0, and the frame across the
+// clock's wrap a delta of about -4.3 million seconds: neither walks, turns
+// the camera or counts its rest down, and the figures stay finite.
+TEST_F(SceneFrames, AFrameWithoutTimeOnTheMillisecondClockMovesNothing) {
+    // The clock wraps 1.45 s after the set-up.
+    Start(millisecondClock, ((int64_t{1} << 32) - 1450) * 1000);
+    ASSERT_FALSE(frameTimer.usePerformanceCounter);
+    struct Moving {
+        float x, pitch, yaw, distance, dwell;
+        int32_t waypoint;
+        bool operator==(const Moving& o) const {
+            return x == o.x && pitch == o.pitch && yaw == o.yaw && distance == o.distance &&
+                   dwell == o.dwell && waypoint == o.waypoint;
+        }
+    };
+    const auto moving = [] {
+        return Moving{bodyNode.local[12],    camera.cameraPitch, camera.cameraYaw,
+                      camera.cameraDistance, camera.dwellTimer,  camera.waypointIndex};
+    };
+    const auto stillAfter = [&](double seconds, const char* what) {
+        const Moving before = moving();
+        const float rate = frameRate.instantFps;
+        Frame(seconds);
+        EXPECT_TRUE(moving() == before) << what;
+        EXPECT_EQ(frameRate.instantFps, rate) << what;
+        EXPECT_TRUE(std::isfinite(frameRate.averageFps) && std::isfinite(settings.frames)) << what;
+    };
+    for (int frame = 0; frame < 15; ++frame)
+        Frame(1.0 / 30);
+    ASSERT_EQ(camera.waypointIndex, 1); // turning toward waypoint 1
+    stillAfter(0.0, "same millisecond");
+    for (int frame = 0; frame < 27; ++frame)
+        Frame(1.0 / 30);
+    ASSERT_GT(camera.dwellTimer, 0.0f); // resting at waypoint 1
+    ASSERT_LT(camera.dwellTimer, 1000.0f);
+    stillAfter(0.1, "across the wrap");
+    ASSERT_LT(frameTimer.delta, -4e6);
+    // The next frame moves again, by its own time.
+    const Moving before = moving();
+    Frame(0.04);
+    EXPECT_NEAR(bodyNode.local[12], before.x - 50.0f * 0.04f, 1e-3f);
+    EXPECT_NEAR(camera.dwellTimer, before.dwell - 40.0f, 0.1f);
 }
 
 TEST_F(SceneFrames, NinjaDressesTheBodyAndTheCharacterStandsInTheMiddle) {
