@@ -3,6 +3,7 @@
 // updates, and what each setting changes in the picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -260,6 +261,62 @@ TEST_F(SceneFrames, AFrameWithoutTimeOnTheMillisecondClockMovesNothing) {
     Frame(0.04);
     EXPECT_NEAR(bodyNode.local[12], before.x - 50.0f * 0.04f, 1e-3f);
     EXPECT_NEAR(camera.dwellTimer, before.dwell - 40.0f, 0.1f);
+}
+
+TEST_F(SceneFrames, EachStepPlacesTheHeadAndSwordAgainAndTheCameraAimsAtTheHead) {
+    settings.autocam = false;
+    Start();
+    for (int step = 1; step <= 16; ++step) {
+        Frame(0.11);
+        ASSERT_EQ(headNode.meshIndex, 2 + 2 * (step % 16));
+        // Head and sword hang from the body as their new keyframes and the
+        // body's new keyframe place them.
+        for (SceneNode* node : {&headNode, &swordNode}) {
+            SceneNode placed = *node;
+            ComposeChildLocal(placed, bodyNode, meshes);
+            EXPECT_TRUE(std::equal(node->local.m, node->local.m + 16, placed.local.m))
+                << "step " << step << ", node " << node->meshIndex;
+        }
+        // The camera orbits the head keyframe of this step: its point is
+        // straight ahead of the eye, at the camera's distance.
+        const Vec3& head = meshes[headNode.meshIndex].position;
+        const Vec3& body = meshes[bodyNode.meshIndex].position;
+        const Vec3 centre = Mat4TransformPoint(
+            bodyNode.local, Vec3{head.x - body.x, head.y - body.y, head.z - body.z});
+        const Vec3 seen = Mat4TransformPoint(camera.characterView, centre);
+        EXPECT_NEAR(seen.x, 0.0f, 1e-3f) << "step " << step;
+        EXPECT_NEAR(seen.y, 0.0f, 1e-3f) << "step " << step;
+        EXPECT_NEAR(seen.z, -kStartCameraDistance, 1e-3f) << "step " << step;
+    }
+}
+
+TEST_F(SceneFrames, TheTerrainStaysInPlaceOnScreenWhileTheBodyWalks) {
+    // Frames of 1/8 s each step the keyframes and walk 6.25 units. Forty
+    // seconds later the body is at the same keyframe and 2,000 units (two
+    // floor-texture repeats) further: with the camera held still, the
+    // picture is the same.
+    settings.autocam = false;
+    Start();
+    RunTo(2.0, 8.0);
+    const Picture early = Shown();
+    const int32_t keyframe = bodyNode.meshIndex;
+    const float walkedFrom = bodyNode.local[12];
+    for (int frame = 1; frame < 320; ++frame) {
+        now_ += 125000;
+        SetVirtualTime(now_);
+        UpdateScene();
+    }
+    Frame(0.125);
+    ASSERT_EQ(bodyNode.meshIndex, keyframe);
+    ASSERT_NEAR(bodyNode.local[12], walkedFrom - 2000.0f, 0.1f);
+    const Picture late = Shown();
+    int changed = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const Pixel a = At(early, x, y), b = At(late, x, y);
+            changed += std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) > 24;
+        }
+    EXPECT_LT(changed, kWidth * kHeight / 200);
 }
 
 TEST_F(SceneFrames, NinjaDressesTheBodyAndTheCharacterStandsInTheMiddle) {
