@@ -297,7 +297,10 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Song& song) {
         voice.step = (r / rate) << 32 | ((r % rate) << 32) / rate;
     }
 
-    if (channel.flags & kStopVoice) {
+    // A voice that has never had a frequency (its notes so far came to a
+    // period of 0) has a step of 0: the mixer would hold one sample value
+    // for ever, a constant offset. It stays silent until its next note.
+    if ((channel.flags & kStopVoice) || voice.step == 0) {
         voice.position = 0;
         voice.sample = nullptr;
         voice.startOffset = 0;
