@@ -297,10 +297,12 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Song& song) {
         voice.step = (r / rate) << 32 | ((r % rate) << 32) / rate;
     }
 
-    // A voice that has never had a frequency (its notes so far came to a
-    // period of 0) has a step of 0: the mixer would hold one sample value
-    // for ever, a constant offset. It stays silent until its next note.
-    if ((channel.flags & kStopVoice) || voice.step == 0) {
+    // A note whose period comes to 0 has no frequency: the voice would keep
+    // the step of the note before it, or hold one sample value for ever (a
+    // constant offset) when it never had one. It stays silent until its
+    // next note.
+    const bool pitchless = voice.step == 0 || ((channel.flags & kTrigger) && period == 0);
+    if ((channel.flags & kStopVoice) || pitchless) {
         voice.position = 0;
         voice.sample = nullptr;
         voice.startOffset = 0;

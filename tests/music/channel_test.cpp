@@ -317,6 +317,7 @@ TEST_F(ChannelTest, TriggerAndStop) {
     voices[0].startOffset = 12;
     voices[0].direction = kBackward;
     voices[0].step = uint64_t{1} << 32; // a pitch from an earlier frequency update
+    channel.period = 4608;              // a note with a pitch
     channel.flags = kTrigger;
     UpdateVoice(channel, sample, song);
     EXPECT_EQ(voices[0].sample, &sample);
@@ -345,15 +346,20 @@ TEST_F(ChannelTest, ANoteWithoutPitchIsSilentUntilTheNextNote) {
     struct Case {
         bool linear;
         uint8_t note;
-        int8_t relativeNote; // real note = note + relativeNote − 1
+        int8_t relativeNote;   // real note = note + relativeNote − 1
+        bool afterPitchedNote; // a note with a pitch plays first, for two rows
     };
     // Linear: real note 120 is period 0; Amiga: from real note 177 up.
-    for (const Case& c : {Case{true, 96, 25}, Case{false, 96, 82}, Case{false, 90, 95}}) {
+    for (const Case& c : {Case{true, 96, 25, false}, Case{false, 96, 82, false},
+                          Case{false, 90, 95, false}, Case{true, 96, 25, true}}) {
         XmSong xm = OneInstrumentSong();
         xm.flags = c.linear ? 1 : 0;
         xm.instruments[0].samples[0].relativeNote = c.relativeNote;
-        xm.patterns[0].At(0, 0) = {c.note, 1, 0, 0, 0};
-        xm.patterns[0].At(2, 0) = {1, 0, 0, 0, 0}; // the next note, rows later
+        const int32_t row = c.afterPitchedNote ? 2 : 0;
+        if (c.afterPitchedNote)
+            xm.patterns[0].At(0, 0) = {1, 1, 0, 0, 0};
+        xm.patterns[0].At(row, 0) = {c.note, 1, 0, 0, 0};
+        xm.patterns[0].At(row + 2, 0) = {1, 0, 0, 0, 0}; // the next note, rows later
         SongPtr loaded = LoadXm(xm);
         ASSERT_TRUE(loaded);
         StartSong(loaded.get());
@@ -368,7 +374,10 @@ TEST_F(ChannelTest, ANoteWithoutPitchIsSilentUntilTheNextNote) {
             }
             return loud;
         };
-        // Rows 0 and 1 last 2 × 5,292 frames: the first 11 blocks.
+        // Two rows last 2 × 5,292 frames: 11 whole blocks, the 12th shared.
+        if (c.afterPitchedNote) {
+            EXPECT_GT(loudest(12), 1000) << "the pitched note sounds";
+        }
         EXPECT_EQ(loudest(11), 0) << int{c.note} << " + " << int{c.relativeNote};
         EXPECT_GT(loudest(4), 1000) << "the next note sounds";
         DetachSong();
