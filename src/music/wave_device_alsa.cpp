@@ -140,9 +140,9 @@ bool Play(const void* ring, uint32_t bytes) {
     return true;
 }
 
-uint32_t Position() {
+WaveReading Position() {
     HandOver();
-    return handedOver;
+    return WaveReading{handedOver, WaveUnit::Bytes};
 }
 
 void Stop() {

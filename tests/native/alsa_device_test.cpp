@@ -73,7 +73,9 @@ TEST_F(AlsaDeviceTest, PlaysTheRingInALoopTakingWhatWasWrittenSinceTheLastRound)
     std::vector<uint8_t> expected;
     uint32_t position = 0;
     while (position < 3 * ring.size()) {
-        const uint32_t now = device.position();
+        const WaveReading reading = device.position();
+        ASSERT_EQ(reading.unit, WaveUnit::Bytes);
+        const uint32_t now = reading.count;
         ASSERT_GE(now, position);
         ASSERT_LE(now - position, ring.size() / 2) << "at most half the ring at once";
         for (uint32_t b = position; b < now; ++b) {

@@ -2,6 +2,8 @@
 // loader, replay and mixer, filling the output ring block by block exactly
 // as the saver's mixer thread does.
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +19,11 @@ namespace {
 
 constexpr double kDefaultLimitSeconds = 20 * 60;
 
+// The most frames a 16-bit stereo WAV file can hold: its RIFF and data sizes
+// are unsigned 32-bit byte counts, and the RIFF size counts 36 header bytes
+// besides the data.
+constexpr int64_t kMaxWavFrames = (int64_t{UINT32_MAX} - 36) / 4;
+
 void PrintUsage(FILE* out) {
     std::fprintf(out,
                  "Usage: xm2wav IN.xm OUT.wav [--seconds N] [--rate HZ]\n"
@@ -24,9 +31,10 @@ void PrintUsage(FILE* out) {
                  "Renders an XM module to a 16-bit stereo WAV file with the screen saver's\n"
                  "music engine.\n"
                  "\n"
-                 "  --seconds N  render N seconds (the song repeats as long as needed);\n"
-                 "               without it the song is rendered once through, until it\n"
-                 "               comes back to a row it has played (at most 20 minutes)\n"
+                 "  --seconds N  render N seconds (the song repeats as long as needed), up\n"
+                 "               to what a WAV file holds (24347 s at 44100 Hz); without\n"
+                 "               it the song is rendered once through, until it comes\n"
+                 "               back to a row it has played (at most 20 minutes)\n"
                  "  --rate HZ    output rate, %d to %d (default 44100)\n"
                  "  --help       show this text\n",
                  kMinMixRate, kMaxMixRate);
@@ -36,6 +44,13 @@ bool ReadFile(const char* path, std::vector<uint8_t>& bytes) {
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr)
         return false;
+    // A file of known size is read into room made once; a pipe, by pieces.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0)
+            bytes.reserve(static_cast<size_t>(size));
+        std::rewind(file);
+    }
     uint8_t buffer[65536];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
@@ -99,20 +114,51 @@ struct Output {
     bool progress;     // print a progress line
     double nextReport; // seconds
     bool failed;
+    const int16_t* held; // frames handed over and not yet written, in the ring
+    int32_t heldCount;
 };
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+// WAV samples are little-endian, as the machine's own: the frames are written
+// straight from the ring, adjacent blocks together in one write.
+constexpr bool kWriteFromRing = true;
+#else
+constexpr bool kWriteFromRing = false;
+#endif
+
+// Writes the frames held back, if any.
+bool WriteHeld(Output& out) {
+    if (out.heldCount > 0 && std::fwrite(out.held, 4, static_cast<size_t>(out.heldCount),
+                                         out.file) != static_cast<size_t>(out.heldCount))
+        out.failed = true;
+    out.heldCount = 0;
+    return !out.failed;
+}
 
 bool WriteBlock(const int16_t* frames, int32_t count, void* user) {
     Output& out = *static_cast<Output*>(user);
-    uint8_t bytes[4 * 4096];
-    for (int32_t done = 0; done < count;) {
-        const int32_t n = count - done < 4096 ? count - done : 4096;
-        for (int32_t i = 0; i < 2 * n; ++i)
-            PutU16(bytes + 2 * i, static_cast<uint16_t>(frames[2 * done + i]));
-        if (std::fwrite(bytes, 4, static_cast<size_t>(n), out.file) != static_cast<size_t>(n)) {
-            out.failed = true;
+    if (kWriteFromRing) {
+        // A block that does not follow the held ones ends them; so does the
+        // ring's last block, since the next fill overwrites the first.
+        if (out.heldCount > 0 && frames != out.held + 2 * out.heldCount && !WriteHeld(out))
             return false;
+        if (out.heldCount == 0)
+            out.held = frames;
+        out.heldCount += count;
+        if (frames >= BlockPcm(mixRing.blockCount - 1) && !WriteHeld(out))
+            return false;
+    } else {
+        uint8_t bytes[4 * 4096];
+        for (int32_t done = 0; done < count;) {
+            const int32_t n = count - done < 4096 ? count - done : 4096;
+            for (int32_t i = 0; i < 2 * n; ++i)
+                PutU16(bytes + 2 * i, static_cast<uint16_t>(frames[2 * done + i]));
+            if (std::fwrite(bytes, 4, static_cast<size_t>(n), out.file) != static_cast<size_t>(n)) {
+                out.failed = true;
+                return false;
+            }
+            done += n;
         }
-        done += n;
     }
     out.written += count;
     const double seconds = static_cast<double>(out.written) / out.rate;
@@ -173,6 +219,17 @@ int main(int argc, char** argv) {
     }
     const char* inPath = files[0];
     const char* outPath = files[1];
+    // Refused before anything is read or written: the header's sizes would wrap.
+    const int32_t mixRate = static_cast<int32_t>(rate);
+    const double length = seconds < 0 ? kDefaultLimitSeconds : seconds;
+    const int64_t total = static_cast<int64_t>(length * mixRate);
+    if (total > kMaxWavFrames) {
+        std::fprintf(stderr,
+                     "xm2wav: %g s at %d Hz is too long for a WAV file (at most %.0f s at "
+                     "that rate)\n",
+                     length, mixRate, std::floor(static_cast<double>(kMaxWavFrames) / mixRate));
+        return 2;
+    }
 
     std::vector<uint8_t> bytes;
     if (!ReadFile(inPath, bytes)) {
@@ -185,7 +242,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "xm2wav: %s: %s\n", inPath, SongLoadErrorText(error));
         return 1;
     }
-    if (!SetMixRate(static_cast<int32_t>(rate)) || !AllocateMixRing()) {
+    if (!SetMixRate(mixRate) || !AllocateMixRing()) {
         std::fprintf(stderr, "xm2wav: cannot set up the mixer (out of memory)\n");
         FreeSong(song);
         return 1;
@@ -198,11 +255,20 @@ int main(int argc, char** argv) {
         FreeMixRing();
         return 1;
     }
+    // Large writes: a render is tens of megabytes, and a system call per
+    // few kilobytes would cost more than the mixing of them. Frames written
+    // from the ring are large already and need no copy into a buffer. (The C
+    // library may ignore a buffer size given without the buffer.)
+    static char writeBuffer[1 << 20];
+    if (kWriteFromRing)
+        std::setvbuf(file, nullptr, _IONBF, 0);
+    else
+        std::setvbuf(file, writeBuffer, _IOFBF, sizeof writeBuffer);
     Output out{};
     out.file = file;
     out.rate = mixRing.mixRate;
     out.untilEnd = seconds < 0;
-    out.total = static_cast<int64_t>((out.untilEnd ? kDefaultLimitSeconds : seconds) * out.rate);
+    out.total = total;
     out.progress = isatty(fileno(stderr)) && out.total > 10 * out.rate;
     out.nextReport = 5.0;
     uint8_t header[44];
@@ -212,6 +278,7 @@ int main(int argc, char** argv) {
         if (out.untilEnd)
             song->tickHandler = WatchedTick;
         RenderSong(song, out.total, WriteBlock, &out);
+        WriteHeld(out);
     }
     if (out.progress)
         std::fprintf(stderr, "\n");
