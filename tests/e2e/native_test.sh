@@ -206,6 +206,8 @@ own=$(own_window)
 check "its own window has the Windows window's title" [ -n "$own" ]
 geometry=$(timeout 10 xwininfo -id "${own:-0}" 2>/dev/null | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
 check "its own window is 1024x768 ($geometry)" [ "$geometry" = 1024x768 ]
+check "its own window carries the program's icon (16, 32 and 48 pixels)" \
+    [ "$(timeout 10 xprop -id "${own:-0}" _NET_WM_ICON 2>/dev/null | grep -c 'Icon (\(16\|32\|48\) x')" = 3 ]
 own_shot=$(shot own)
 check "its own window shows the scene" a_scene "$own_shot" 1024x768+0+0
 check "without --fps nothing white in the lower left corner" \
