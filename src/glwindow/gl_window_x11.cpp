@@ -157,6 +157,9 @@ XVisualInfo* GlWindow::AdoptWindow(Window given) {
     protocolError.seen = false;
     if (XGetWindowAttributes(display, given, &attributes) == 0 || protocolError.seen)
         Refuse("there is no window 0x%lx", static_cast<unsigned long>(given));
+    if (attributes.c_class == InputOnly)
+        Refuse("window 0x%lx takes input only and shows nothing",
+               static_cast<unsigned long>(given));
     XVisualInfo wanted = {};
     wanted.visualid = XVisualIDFromVisual(attributes.visual);
     wanted.screen = XScreenNumberOfScreen(attributes.screen);

@@ -199,6 +199,11 @@ rc=$?
 check "no X server: exit code 1 ($rc), one line ($(cat "$E2E_WORK/nodisplay.err"))" \
     [ $rc = 1 ] && [ "$(wc -l <"$E2E_WORK/nodisplay.err")" = 1 ]
 
+timeout 10 "$TAZROSCR" --window-id 0x1fffffff >/dev/null 2>"$E2E_WORK/nowindow.err"
+rc=$?
+check "--window-id of no window: exit code 1 ($rc), one line ($(cat "$E2E_WORK/nowindow.err"))" \
+    [ $rc = 1 ] && [ "$(wc -l <"$E2E_WORK/nowindow.err")" = 1 ]
+
 # --- its own window -----------------------------------------------------------
 start own --no-musica
 until_running 4
