@@ -102,7 +102,7 @@ until_running() {
 # figures FILE [GEOMETRY]: a picture (or a crop of it) scaled to 64 x 48
 # cells, as "name value" lines: mean brightness, spread of the brightness,
 # floor (per cent of the bottom quarter in the floor's colours, red over
-# blue), white (cells of pure white).
+# blue).
 figures() {
     local crop=()
     [ -n "${2:-}" ] && crop=(-crop "$2" +repage)
