@@ -22,20 +22,19 @@ std::vector<uint8_t> TwoImages() {
     Put16(ico, 4, 2);
     const uint32_t bits[] = {32, 24};
     const uint32_t side[] = {2, 1};
+    // Pixels, bottom row first, B, G, R, A; then the AND mask.
+    const std::vector<uint8_t> pixels[] = {{0x01, 0x02, 0x03, 0x80, 0x11, 0x12, 0x13, 0xFF, 0x21,
+                                            0x22, 0x23, 0x00, 0x31, 0x32, 0x33, 0x40},
+                                           {0x01, 0x02, 0x03, 0x00}};
     for (int i = 0; i < 2; ++i) {
-        std::vector<uint8_t> image(40);
+        std::vector<uint8_t> image(40 + pixels[i].size() + 8, 0);
         Put32(image, 0, 40);
         Put32(image, 4, side[i]);
         Put32(image, 8, side[i] * 2);
         Put16(image, 12, 1);
         Put16(image, 14, bits[i]);
-        if (i == 0) // bottom row first: B, G, R, A
-            for (uint8_t byte : {0x01, 0x02, 0x03, 0x80, 0x11, 0x12, 0x13, 0xFF, 0x21, 0x22, 0x23,
-                                 0x00, 0x31, 0x32, 0x33, 0x40})
-                image.push_back(byte);
-        else
-            image.insert(image.end(), {0x01, 0x02, 0x03, 0x00});
-        image.insert(image.end(), 8, 0); // the AND mask
+        for (size_t k = 0; k < pixels[i].size(); ++k)
+            image[40 + k] = pixels[i][k];
         Put32(ico, 6 + i * 16 + 8, static_cast<uint32_t>(image.size()));
         Put32(ico, 6 + i * 16 + 12, static_cast<uint32_t>(ico.size()));
         ico.insert(ico.end(), image.begin(), image.end());
