@@ -13,7 +13,7 @@ packages=(
     openmpt123 xmp
     clang libclang-rt-14-dev
     clang-format bc perl
-    xscreensaver lintian libxml2-utils icoutils dpkg-dev unzip
+    xscreensaver lintian libxml2-utils libxml-libxml-perl icoutils dpkg-dev unzip file
 )
 
 missing=()
