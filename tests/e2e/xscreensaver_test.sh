@@ -3,10 +3,16 @@
 # The daemon launches no display mode as root, so it runs as an ordinary user
 # that this test creates (once; later runs reuse it), with a home folder of
 # its own under the build folder: a ~/.xscreensaver that lists tazroscr as
-# the README says, and a ~/.asoundrc whose default ALSA device writes what is
-# played into a file. Activate: the hack draws the scene into the daemon's
-# window and plays the song (compared with xm2wav's render of it).
-# Deactivate: the hack's process is gone within a second.
+# the README says, and a ~/.asoundrc whose default ALSA device is a file
+# device: it writes what is played into a file and hands it on to a null sink
+# of the user's own PulseAudio server, which takes it at the real pace (ALSA's
+# own null device would take it as fast as it is written). The server listens
+# on a socket of its own, so that ALSA's PulseAudio hook, which makes the
+# running server the default device, does not find it and leaves the file
+# device the default. Activate: the hack
+# draws the scene into the daemon's window and plays the song (compared with
+# xm2wav's render of it). Deactivate: the hack's process is gone within a
+# second.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/lib.sh"
@@ -26,23 +32,32 @@ done
 echo "# $E2E_NAME"
 
 DAEMON_PID=
+SOUND_PID=
 # Ends only what this script started: the daemon (and with it the hack it
-# runs) and the virtual display.
+# runs), the sound server and the virtual display.
 cleanup() {
     if [ -n "$DAEMON_PID" ]; then
-        as_user xscreensaver-command -exit >/dev/null 2>&1
+        as_user 10 xscreensaver-command -exit >/dev/null 2>&1
         kill "$DAEMON_PID" 2>/dev/null
     fi
+    local pid
+    pid=$(cat "$HOME_DIR/runtime/pulse/pid" 2>/dev/null)
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    [ -n "$SOUND_PID" ] && kill "$SOUND_PID" 2>/dev/null
     [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
     return 0
 }
 trap cleanup EXIT
 
-# as_user COMMAND...: runs COMMAND as the daemon's user, under a timeout, in
-# a clean environment with the test's display, home and PATH.
+# as_user SECONDS COMMAND...: runs COMMAND as the daemon's user, under a
+# timeout of SECONDS, in a clean environment with the test's display, home,
+# sound server and PATH.
 as_user() {
+    local seconds=$1
+    shift
     runuser -u "$SAVER_USER" -- env -i DISPLAY="$DISPLAY" HOME="$HOME_DIR" \
-        PATH="$HOME_DIR/bin:/usr/bin:/bin" timeout 60 "$@"
+        XDG_RUNTIME_DIR="$HOME_DIR/runtime" PATH="$HOME_DIR/bin:/usr/bin:/bin" \
+        timeout "$seconds" "$@"
 }
 
 # The user, without a login, a home or a shell of its own.
@@ -51,7 +66,11 @@ if ! id -u "$SAVER_USER" >/dev/null 2>&1; then
         --shell /usr/sbin/nologin "$SAVER_USER" || { echo "e2e: useradd failed" >&2; exit 1; }
 fi
 rm -rf "$WORK"
-mkdir -p "$HOME_DIR/bin"
+mkdir -p "$HOME_DIR/bin" "$HOME_DIR/runtime" "$HOME_DIR/.config/pulse"
+chmod 700 "$HOME_DIR/runtime"
+SOCKET=$HOME_DIR/sound.socket
+# No client may start a server of its own.
+echo "autospawn = no" >"$HOME_DIR/.config/pulse/client.conf"
 # A copy of the program in the user's own folder: the build folder may not be
 # readable by other users.
 cp "$PROGRAM" "$HOME_DIR/bin/tazroscr"
@@ -73,7 +92,10 @@ EOF
 cat >"$HOME_DIR/.asoundrc" <<EOF
 pcm.!default {
     type file
-    slave.pcm "null"
+    slave.pcm {
+        type pulse
+        server "unix:$SOCKET"
+    }
     file "$HOME_DIR/music.raw"
     format "raw"
 }
@@ -81,16 +103,25 @@ EOF
 chown -R "$SAVER_USER:" "$HOME_DIR"
 
 e2e_start_display || exit 1
-as_user xscreensaver --no-splash --verbose >"$WORK/daemon.log" 2>&1 &
-DAEMON_PID=$!
-for i in $(seq 1 100); do
-    as_user xscreensaver-command -time >/dev/null 2>&1 && break
+as_user 300 pulseaudio --daemonize=no --exit-idle-time=-1 -n \
+    --load="module-null-sink sink_name=capture" --load="module-native-protocol-unix socket=$SOCKET" \
+    >"$WORK/pulseaudio.log" 2>&1 &
+SOUND_PID=$!
+for i in $(seq 1 50); do
+    as_user 5 pactl -s "unix:$SOCKET" info >/dev/null 2>&1 && break
     sleep 0.1
 done
-check "the daemon runs as $SAVER_USER" as_user xscreensaver-command -time
+check "$SAVER_USER's sound server runs" as_user 5 pactl -s "unix:$SOCKET" set-default-sink capture
+as_user 300 xscreensaver --no-splash --verbose >"$WORK/daemon.log" 2>&1 &
+DAEMON_PID=$!
+for i in $(seq 1 100); do
+    as_user 5 xscreensaver-command -time >/dev/null 2>&1 && break
+    sleep 0.1
+done
+check "the daemon runs as $SAVER_USER" as_user 5 xscreensaver-command -time
 
 # --- activate ----------------------------------------------------------------
-as_user xscreensaver-command -activate >/dev/null 2>&1
+as_user 10 xscreensaver-command -activate >/dev/null 2>&1
 started=$(date +%s.%N)
 hack=
 for i in $(seq 1 100); do
@@ -134,22 +165,41 @@ value() { awk -v k="$1" '$1 == k { print $2 }' "$2"; }
 in_range() { [ "${1:--1}" -ge "$2" ] && [ "${1:--1}" -le "$3" ]; }
 above() { awk -v v="$1" -v l="$2" 'BEGIN { exit !(v > l) }'; }
 
-for second in 4 8; do
-    until [ "$(echo "$(date +%s.%N) >= $started + $second" | bc)" = 1 ]; do sleep 0.1; done
-    shot=$WORK/screen-$second.png
-    import -window root "$shot" 2>/dev/null
-    m=$WORK/screen-$second.txt
-    measure "$shot" >"$m"
-    echo "# $second s: $(tr '\n' ' ' <"$m")"
-    check "at $second s the screen shows a picture, not black (mean $(value mean "$m"))" \
-        in_range "$(value mean "$m")" 40 255
-    check "at $second s the floor fills the bottom quarter ($(value floorlow "$m") %)" \
+# shoot NAME: a screenshot of the whole screen and its figures, in $WORK.
+shoot() {
+    import -window root "$WORK/$1.png" 2>/dev/null
+    measure "$WORK/$1.png" >"$WORK/$1.txt"
+}
+
+# The first picture: the daemon's window is black until the hack draws.
+first=
+for i in $(seq 1 100); do
+    shoot first
+    if in_range "$(value mean "$WORK/first.txt")" 40 255; then
+        first=$(echo "$(date +%s.%N) - $started" | bc)
+        break
+    fi
+    sleep 0.1
+done
+echo "# measure: activation to the first picture on the screen: ${first:-none} s"
+check "the scene appears on the screen (after ${first:-no} s)" [ -n "$first" ]
+
+# Two pictures a few seconds apart, on the camera tour.
+for shot in 1 2; do
+    sleep 3
+    m=$WORK/screen-$shot.txt
+    shoot "screen-$shot"
+    echo "# picture $shot: $(tr '\n' ' ' <"$m")"
+    check "picture $shot: the floor fills the bottom quarter ($(value floorlow "$m") %)" \
         in_range "$(value floorlow "$m")" 80 100
-    check "at $second s the character's red clothing shows ($(value red "$m") %)" \
+    check "picture $shot: the character's red clothing shows ($(value red "$m") %)" \
         above "$(value red "$m")" 0.1
-    check "at $second s the character is in the middle ($(value redx "$m"), $(value redy "$m"))" \
+    check "picture $shot: the character is in the middle ($(value redx "$m"), $(value redy "$m"))" \
         in_range "$(value redx "$m")" 30 70
 done
+changed=$(compare -metric AE -fuzz 5% "$WORK/screen-1.png" "$WORK/screen-2.png" null: 2>&1)
+check "the scene moves: the pictures differ in $changed of 786432 pixels" \
+    in_range "${changed%%.*}" 7864 786432
 
 until [ "$(echo "$(date +%s.%N) >= $started + $LISTEN" | bc)" = 1 ]; do sleep 0.1; done
 check "tazroscr still runs after $LISTEN s" kill -0 "$hack"
@@ -162,7 +212,7 @@ gone() {
     [ -z "$state" ] || [ "$state" = Z ]
 }
 start=$(date +%s.%N)
-as_user xscreensaver-command -deactivate >/dev/null 2>&1
+as_user 10 xscreensaver-command -deactivate >/dev/null 2>&1
 for i in $(seq 1 300); do
     gone "$hack" && break
     sleep 0.01
