@@ -95,6 +95,17 @@ inline int16_t* BlockPcm(int32_t block) {
 // Adds count frames of every sounding voice to the interleaved float frames
 // at destination. The mixer's hot loop; nothing for count < 1.
 void MixVoices(float* destination, int32_t count);
+// The inner loop: adds `frames` frames of one voice at fixed gains to the
+// (left, right) floats at out, from `position` on by `step` (32.32, negated to
+// go backward; the caller keeps every frame's data[i + 1] inside the sample);
+// per frame s = a + t × (b − a), left += s × gainLeft, right += s × gainRight.
+// Leaves `position` one step past the last frame.
+void MixFrames(const int16_t* data, uint64_t& position, uint64_t step, float gainLeft,
+               float gainRight, float* out, int32_t frames);
+// The same during a volume ramp: after each frame the gains move by stepLeft
+// and stepRight, and are left where the last frame's step took them.
+void MixRampFrames(const int16_t* data, uint64_t& position, uint64_t step, float& gainLeft,
+                   float& gainRight, float stepLeft, float stepRight, float* out, int32_t frames);
 // Rounds 2 × frames floats to the nearest integer (ties to even) and clamps
 // them to 16 bits. Nothing for frames < 1 or a missing buffer.
 void ConvertToPcm16(int16_t* destination, const float* source, int32_t frames);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <vector>
 
 #include "music/mixer.h"
@@ -303,4 +306,87 @@ TEST(ConvertToPcm16, RoundsAndClamps) {
     ConvertToPcm16(untouched, nullptr, 1);
     EXPECT_EQ(untouched[0], 5);
     EXPECT_EQ(untouched[1], 6);
+}
+
+// The inner loops work four frames at a time with a one-frame tail; both must
+// give the same bits. Random voices are mixed in one call and frame by frame
+// (the tail alone), over random earlier mixes, forward and backward.
+TEST(MixerLoops, FourAtATimeEqualsFrameByFrame) {
+    std::mt19937 random(20240607);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::vector<int16_t> data(5008);
+    for (int16_t& value : data)
+        value = static_cast<int16_t>(random());
+    for (int trial = 0; trial < 300; ++trial) {
+        const int32_t frames = 1 + static_cast<int32_t>(random() % 67);
+        const uint64_t step = (uint64_t{random() % 4} << 32) | random(); // below 4 samples
+        const bool backward = trial % 3 == 0;
+        const uint64_t signedStep = backward ? 0 - step : step;
+        const uint64_t start =
+            (uint64_t{backward ? 4700 + random() % 200 : random() % 200} << 32) | random();
+        const float left = unit(random) + 1.0f;
+        const float right = unit(random) + 1.0f;
+        const float stepLeft = unit(random) * 0.01f;
+        const float stepRight = unit(random) * 0.01f;
+        std::vector<float> earlier(2 * static_cast<size_t>(frames));
+        for (float& value : earlier)
+            value = unit(random) * 30000.0f;
+
+        for (const bool ramp : {false, true}) {
+            std::vector<float> whole = earlier;
+            std::vector<float> single = earlier;
+            uint64_t p = start;
+            uint64_t q = start;
+            float wholeLeft = left, wholeRight = right;
+            float singleLeft = left, singleRight = right;
+            if (ramp) {
+                MixRampFrames(data.data(), p, signedStep, wholeLeft, wholeRight, stepLeft,
+                              stepRight, whole.data(), frames);
+                for (int32_t f = 0; f < frames; ++f)
+                    MixRampFrames(data.data(), q, signedStep, singleLeft, singleRight, stepLeft,
+                                  stepRight, single.data() + 2 * f, 1);
+            } else {
+                MixFrames(data.data(), p, signedStep, left, right, whole.data(), frames);
+                for (int32_t f = 0; f < frames; ++f)
+                    MixFrames(data.data(), q, signedStep, left, right, single.data() + 2 * f, 1);
+            }
+            ASSERT_EQ(p, q) << trial;
+            ASSERT_EQ(std::memcmp(whole.data(), single.data(), whole.size() * sizeof(float)), 0)
+                << "trial " << trial << (ramp ? ", ramp" : "");
+            ASSERT_EQ(wholeLeft, singleLeft) << trial;
+            ASSERT_EQ(wholeRight, singleRight) << trial;
+        }
+    }
+}
+
+// The same for the conversion: a block at once equals frame by frame, over
+// random values around and beyond the 16-bit range, halves and NaN.
+TEST(ConvertToPcm16, BlockEqualsFrameByFrame) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> wide(-70000.0f, 70000.0f);
+    const float special[] = {32767.0f,
+                             32766.5f,
+                             32767.5f,
+                             -32768.0f,
+                             -32768.5f,
+                             -32767.5f,
+                             0.5f,
+                             -0.0f,
+                             3e9f,
+                             -3e9f,
+                             std::numeric_limits<float>::quiet_NaN(),
+                             std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity()};
+    std::vector<float> in(2 * 203);
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = i % 5 == 0 ? special[random() % std::size(special)]
+                           : std::round(wide(random) * 2.0f) / (i % 3 == 0 ? 2.0f : 1.7f);
+    for (const int32_t frames : {1, 3, 4, 7, 203}) {
+        std::vector<int16_t> block(in.size(), 1);
+        std::vector<int16_t> single(in.size(), 1);
+        ConvertToPcm16(block.data(), in.data(), frames);
+        for (int32_t f = 0; f < frames; ++f)
+            ConvertToPcm16(single.data() + 2 * f, in.data() + 2 * f, 1);
+        EXPECT_EQ(block, single) << frames << " frames";
+    }
 }

@@ -36,6 +36,13 @@ bool ReadFile(const char* path, std::vector<uint8_t>& bytes) {
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr)
         return false;
+    // A file of known size is read into room made once; a pipe, by pieces.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0)
+            bytes.reserve(static_cast<size_t>(size));
+        std::rewind(file);
+    }
     uint8_t buffer[65536];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
@@ -99,20 +106,51 @@ struct Output {
     bool progress;     // print a progress line
     double nextReport; // seconds
     bool failed;
+    const int16_t* held; // frames handed over and not yet written, in the ring
+    int32_t heldCount;
 };
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+// WAV samples are little-endian, as the machine's own: the frames are written
+// straight from the ring, adjacent blocks together in one write.
+constexpr bool kWriteFromRing = true;
+#else
+constexpr bool kWriteFromRing = false;
+#endif
+
+// Writes the frames held back, if any.
+bool WriteHeld(Output& out) {
+    if (out.heldCount > 0 && std::fwrite(out.held, 4, static_cast<size_t>(out.heldCount),
+                                         out.file) != static_cast<size_t>(out.heldCount))
+        out.failed = true;
+    out.heldCount = 0;
+    return !out.failed;
+}
 
 bool WriteBlock(const int16_t* frames, int32_t count, void* user) {
     Output& out = *static_cast<Output*>(user);
-    uint8_t bytes[4 * 4096];
-    for (int32_t done = 0; done < count;) {
-        const int32_t n = count - done < 4096 ? count - done : 4096;
-        for (int32_t i = 0; i < 2 * n; ++i)
-            PutU16(bytes + 2 * i, static_cast<uint16_t>(frames[2 * done + i]));
-        if (std::fwrite(bytes, 4, static_cast<size_t>(n), out.file) != static_cast<size_t>(n)) {
-            out.failed = true;
+    if (kWriteFromRing) {
+        // A block that does not follow the held ones ends them; so does the
+        // ring's last block, since the next fill overwrites the first.
+        if (out.heldCount > 0 && frames != out.held + 2 * out.heldCount && !WriteHeld(out))
             return false;
+        if (out.heldCount == 0)
+            out.held = frames;
+        out.heldCount += count;
+        if (frames >= BlockPcm(mixRing.blockCount - 1) && !WriteHeld(out))
+            return false;
+    } else {
+        uint8_t bytes[4 * 4096];
+        for (int32_t done = 0; done < count;) {
+            const int32_t n = count - done < 4096 ? count - done : 4096;
+            for (int32_t i = 0; i < 2 * n; ++i)
+                PutU16(bytes + 2 * i, static_cast<uint16_t>(frames[2 * done + i]));
+            if (std::fwrite(bytes, 4, static_cast<size_t>(n), out.file) != static_cast<size_t>(n)) {
+                out.failed = true;
+                return false;
+            }
+            done += n;
         }
-        done += n;
     }
     out.written += count;
     const double seconds = static_cast<double>(out.written) / out.rate;
@@ -198,6 +236,15 @@ int main(int argc, char** argv) {
         FreeMixRing();
         return 1;
     }
+    // Large writes: a render is tens of megabytes, and a system call per
+    // few kilobytes would cost more than the mixing of them. Frames written
+    // from the ring are large already and need no copy into a buffer. (The C
+    // library may ignore a buffer size given without the buffer.)
+    static char writeBuffer[1 << 20];
+    if (kWriteFromRing)
+        std::setvbuf(file, nullptr, _IONBF, 0);
+    else
+        std::setvbuf(file, writeBuffer, _IOFBF, sizeof writeBuffer);
     Output out{};
     out.file = file;
     out.rate = mixRing.mixRate;
@@ -212,6 +259,7 @@ int main(int argc, char** argv) {
         if (out.untilEnd)
             song->tickHandler = WatchedTick;
         RenderSong(song, out.total, WriteBlock, &out);
+        WriteHeld(out);
     }
     if (out.progress)
         std::fprintf(stderr, "\n");
