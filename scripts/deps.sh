@@ -7,7 +7,7 @@ packages=(
     cmake make g++ pkg-config
     g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools
     libgtest-dev googletest libbenchmark-dev
-    libosmesa6-dev libglu1-mesa-dev
+    libosmesa6-dev libglu1-mesa-dev libpng-dev
     wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick
     pulseaudio pulseaudio-utils sox
     openmpt123 xmp

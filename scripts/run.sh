@@ -15,6 +15,9 @@ export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix in $WINEPREFIX ..."
     timeout 300 wineboot -i >/dev/null 2>&1
+    # wineboot returns while the new prefix is still being set up in the
+    # background; a program started now finds it half made.
+    timeout 300 wineserver -w || true
 fi
 # Wine's own fonts, which Debian's Wine does not find by itself.
 if [ -d /usr/share/wine/fonts ]; then
@@ -65,12 +68,22 @@ fi
 timeout 60 wine "$top/build/windows/tazroscr.scr" /s >out/saver-output.txt 2>&1 &
 saver=$!
 sleep 10
-import -window root out/screenshot.png
-pkill -f "$top/build/windows/tazroscr.scr" || true
+rm -f out/screenshot.png
+status=0
+if ! kill -0 $saver 2>/dev/null; then
+    wait $saver && code=0 || code=$?
+    echo "The screen saver ended early (exit code $code); its output is in out/saver-output.txt." >&2
+    status=1
+elif ! import -window root out/screenshot.png; then
+    echo "No screenshot could be taken of display $DISPLAY." >&2
+    status=1
+fi
+kill $saver 2>/dev/null || true
 wait $saver 2>/dev/null || true
-echo "Screenshot: $top/out/screenshot.png"
+[ $status = 0 ] && echo "Screenshot: $top/out/screenshot.png"
 if [ $audio = 1 ]; then
-    kill $recorder 2>/dev/null
+    kill $recorder 2>/dev/null || true
     wait $recorder 2>/dev/null || true
     echo "Audio:      $top/out/audio.wav"
 fi
+exit $status

@@ -77,6 +77,7 @@ rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 echo "=== preparing a fresh Wine prefix"
 timeout 300 wineboot -i >/dev/null 2>&1 || echo "    wineboot failed"
+timeout 300 wineserver -w # wineboot returns before the prefix is ready
 . tests/e2e/lib.sh
 wine_fonts "$WINEPREFIX"
 

@@ -29,7 +29,9 @@ void DeleteGlWindow(RenderWindow* window) {
 }
 
 bool GlWindow::Create(WindowHandle& host, InstanceHandle inst, SaverMode mode) {
-    window = static_cast<HWND>(host);
+    // Only a live window can be the parent: a number that names none, or one
+    // the system reads as a special parent (-3, message-only windows), is none.
+    window = IsWindow(static_cast<HWND>(host)) ? static_cast<HWND>(host) : nullptr;
     instance = static_cast<HINSTANCE>(inst);
 
     RECT rect = {0, 0, 0, 0};
@@ -47,10 +49,9 @@ bool GlWindow::Create(WindowHandle& host, InstanceHandle inst, SaverMode mode) {
     }
 
     if (!BuildWindow(kTitle, rect, 32, mode)) {
-        // The failing step may have left the handle of a window the clean-up
-        // already destroyed; such a box gets no owner.
-        HWND owner = (window != nullptr && IsWindow(window)) ? window : nullptr;
-        Inform(owner, "La ventana no se ha podido crear\ny se cerrara la aplicacion ");
+        // The host window when registration failed, else none: the clean-up
+        // has destroyed the GL window and cleared its handle.
+        Inform(window, "La ventana no se ha podido crear\ny se cerrara la aplicacion ");
         std::exit(0);
     }
 
@@ -84,9 +85,14 @@ bool GlWindow::BuildWindow(const char* title, RECT rect, int32_t bits, SaverMode
 
     RECT adjusted = rect;
     AdjustWindowRectEx(&adjusted, style, FALSE, exStyle);
-    window = CreateWindowExA(exStyle, kClassName, title, style, adjusted.left, adjusted.top,
-                             adjusted.right - adjusted.left, adjusted.bottom - adjusted.top, window,
-                             nullptr, instance, nullptr);
+    // A child window needs a parent (Create keeps only a live one): without
+    // one it is not created at all.
+    if (mode == SaverMode::FullScreen || window != nullptr)
+        window = CreateWindowExA(exStyle, kClassName, title, style, adjusted.left, adjusted.top,
+                                 adjusted.right - adjusted.left, adjusted.bottom - adjusted.top,
+                                 window, nullptr, instance, nullptr);
+    else
+        window = nullptr;
     if (window == nullptr) {
         Inform(nullptr, "No se puede crear la ventana");
         CleanUp();
@@ -156,6 +162,7 @@ void GlWindow::CleanUp() {
     }
     if (window != nullptr) {
         DestroyWindow(window);
+        window = nullptr;
     }
     UnregisterClassA(kClassName, instance);
 }

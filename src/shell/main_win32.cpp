@@ -51,6 +51,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     saverMode = command.mode;
     hostWindow =
         command.ownerIsForeground ? GetForegroundWindow() : WindowFromNumber(command.hostWindow);
+    // A number that names no window (including the values Windows reads as
+    // special parents, such as -3 for message-only windows) is no owner and
+    // no parent: the dialogs then have no owner, and a preview fails as for
+    // a missing host window.
+    if (!IsWindow(static_cast<HWND>(hostWindow)))
+        hostWindow = nullptr;
 
     SetDefaultSettings(settings);
     LoadSettings(settings);

@@ -235,6 +235,23 @@ expect_stored nCamara "4 4 00 00 00 00" "$when"
 expect_stored nSuelo "4 4 08 00 00 00" "$when"
 expect_stored frames "missing" "$when"
 
+# --- /c alone: owned by the foreground window, /c:<no window>: no owner ------
+host=$(host_window 200 150 120000)
+foreground=$(driver foreground | field handle)
+check "the host window is the foreground window" [ -n "$host" -a "$foreground" = "$host" ]
+open_dialog /c
+check "/c alone: the dialog is owned by the foreground window" \
+    [ "$(field owner <"$E2E_WORK/dialog.txt")" = "$foreground" ]
+driver click "$DLG" 2 >/dev/null
+saver_wait 15 >/dev/null
+driver destroy-host "$host" >/dev/null
+driver gone TazroTestHost 10000 >/dev/null
+open_dialog /c:987654321
+check "/c:<a number that names no window>: the dialog opens without an owner" \
+    [ -n "$DLG" -a "$(field owner <"$E2E_WORK/dialog.txt")" = 0 ]
+driver click "$DLG" 2 >/dev/null
+check "/c:<a number that names no window> ends with 0" [ "$(saver_wait 15)" = 0 ]
+
 # --- the stored values come back; a floor name typed in lower case ------------
 open_dialog
 check "stored values are shown: Lava, Version Ninja, Por caras" \
@@ -276,7 +293,7 @@ expect_stored frames "4 4 00 00 7A 42" "$when"
 
 # --- the credits dialog -------------------------------------------------------
 CREDITS_LAYOUT=$(printf '%s\n' "1	59	153	50	14" \
-    "Protector de pantalla Tazroscr V 0.2 3D\\nProgramacion y musica:\\nTazroScr 3D\\nModelado 3D y texturizacion:\\nthe TazroScr team	18	7	134	45")
+    "Protector de pantalla Tazroscr V 0.2 3D\\nProgramacion y musica:\\nEl equipo de TazroScr 3D\\nModelado 3D y texturizacion:\\nEl equipo de TazroScr 3D	18	7	134	45")
 open_dialog
 driver click "$DLG" 1000 >/dev/null
 credits=$(driver owned "$DLG" 10000 | field handle)

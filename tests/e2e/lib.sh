@@ -74,7 +74,9 @@ e2e_prefix() {
         }
     fi
     wine_fonts "$WINEPREFIX"
-    timeout 60 wineserver -w 2>/dev/null || true
+    # wineboot returns while the new prefix is still being set up in the
+    # background: wait until the Wine server has nothing left to do.
+    timeout 300 wineserver -w 2>/dev/null || true
 }
 
 # wine_fonts PREFIX: copies Wine's own fonts (the real "MS Sans Serif" among
@@ -174,6 +176,47 @@ host_window() {
 # as printed (inner and trailing blanks kept).
 field() {
     awk -v k="$1" 'index($0, k " ") == 1 { print substr($0, length(k) + 2); exit }'
+}
+
+# measure FILE [GEOMETRY]: figures of a picture (or of the GEOMETRY crop of it),
+# scaled down to 128 x 96 cells, as "name value" lines:
+#   mean      mean brightness, 0 to 255
+#   spread    standard deviation of the brightness (a flat picture has none)
+#   skytop    per cent of the top quarter that is sky blue
+#   floorlow  per cent of the bottom quarter that is floor (red over blue)
+#   red       per cent of the picture in the character's red clothing
+#   redx redy centre of those red cells, per cent of the width and height
+measure() {
+    local crop=()
+    [ -n "${2:-}" ] && crop=(-crop "$2" +repage)
+    convert "$1" "${crop[@]}" -alpha off -scale '128x96!' -depth 8 txt:- 2>/dev/null |
+        awk -F'[(),: ]+' '
+        NR > 1 {
+            x = $1; y = $2; r = $3; g = $4; b = $5
+            v = (r + g + b) / 3; n++; sum += v; sq += v * v
+            if (y < 24) { top++; if (b > r + 20) sky++ }
+            if (y >= 72) { low++; if (r > b + 20) floor++ }
+            if (r > 40 && r > 1.6 * g && r > 1.6 * b) { red++; rx += x; ry += y }
+        }
+        END {
+            mean = sum / n
+            printf "mean %d\nspread %d\n", mean, sqrt(sq / n - mean * mean)
+            printf "skytop %d\nfloorlow %d\n", 100 * sky / top, 100 * floor / low
+            printf "red %.2f\n", 100 * red / n
+            if (red > 0) printf "redx %d\nredy %d\n", 100 * rx / red / 128, 100 * ry / red / 96
+            else printf "redx -1\nredy -1\n"
+        }'
+}
+
+# value NAME: a figure from measure's output on stdin.
+value() {
+    awk -v k="$1" '$1 == k { print $2 }'
+}
+
+# peak FILE: the largest absolute sample of a recording, 0 to 32768.
+peak() {
+    sox "$1" -n stat 2>&1 | awk '/^Maximum amplitude/ { max = $3 } /^Minimum amplitude/ { min = -$3 }
+        END { v = max > min ? max : min; printf "%d\n", v * 32768 + 0.5 }'
 }
 
 # reg_value NAME: "TYPE DATA" of a settings value, empty when missing.

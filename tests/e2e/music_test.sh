@@ -49,8 +49,12 @@ set_musica() {
         "$1" >"$E2E_WORK/musica.reg"
     timeout 30 wine regedit /s "$(winepath -w "$E2E_WORK/musica.reg" 2>/dev/null)" >/dev/null 2>&1
     timeout 30 wineserver -w 2>/dev/null
-    [ "$(driver reg-value 'Software\Velmorix\TazroSrc3D\V01' musica | tr '\n' ' ')" = \
-        "type 4 size 1 data 0$1 " ]
+    [ "$(stored_musica)" = "type 4 size 1 data 0$1 " ]
+}
+
+# stored_musica: the stored musica value on one line ("type 4 size 1 data 01 ").
+stored_musica() {
+    driver reg-value 'Software\Velmorix\TazroSrc3D\V01' musica | tr '\n' ' '
 }
 
 # record FILE: starts recording the null sink and waits until it records.
@@ -109,12 +113,6 @@ below() {
 }
 at_least() {
     perl -e 'exit(($ARGV[1] =~ /^-?[0-9.]+$/ && $ARGV[1] >= $ARGV[0]) ? 0 : 1)' -- "$1" "$2"
-}
-
-# peak FILE: the largest absolute sample of a recording, 0 to 32768.
-peak() {
-    sox "$1" -n stat 2>&1 | awk '/^Maximum amplitude/ { max = $3 } /^Minimum amplitude/ { min = -$3 }
-        END { v = max > min ? max : min; printf "%d\n", v * 32768 + 0.5 }'
 }
 
 e2e_start_audio || {
@@ -219,6 +217,21 @@ check "/p ends when its host window closes" [ "$(saver_wait 15)" = 0 ]
 SAVER_PID=
 capture_stop
 check "/p is silent" [ "$(peak "$E2E_WORK/preview.wav")" = 0 ]
+check "/p leaves the stored musica on" [ "$(stored_musica)" = "type 4 size 1 data 01 " ]
+
+# --- the configuration dialog with musica on: no GL window, no mixer thread ---
+saver_start
+dialog=$(driver dialog - 30000 | field handle)
+check "no argument opens the configuration dialog" [ -n "$dialog" ]
+sleep 2
+threads "$E2E_WORK/threads-config.txt"
+echo "# configuration: $(field threads <"$E2E_WORK/threads-config.txt") threads"
+check "the configuration run has no time-critical thread" \
+    [ "$(field time-critical <"$E2E_WORK/threads-config.txt")" = 0 ]
+check "the configuration run makes no GL window" \
+    [ "$(driver wait-window XIOpenGL - 0)" = timeout ]
+driver click "$dialog" 2 >/dev/null
+check "Cancel ends the configuration run with exit code 0" [ "$(saver_wait 15)" = 0 ]
 
 # --- no sound device at all -------------------------------------------------
 e2e_stop_audio

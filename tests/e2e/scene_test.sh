@@ -6,41 +6,6 @@ set -u
 . "$(dirname "$0")/lib.sh"
 e2e_begin scene
 
-# measure FILE [GEOMETRY]: figures of a picture (or of the GEOMETRY crop of it),
-# scaled down to 128 x 96 cells, as "name value" lines:
-#   mean      mean brightness, 0 to 255
-#   spread    standard deviation of the brightness (a flat picture has none)
-#   skytop    per cent of the top quarter that is sky blue
-#   floorlow  per cent of the bottom quarter that is floor (red over blue)
-#   red       per cent of the picture in the character's red clothing
-#   redx redy centre of those red cells, per cent of the width and height
-measure() {
-    local crop=()
-    [ -n "${2:-}" ] && crop=(-crop "$2" +repage)
-    convert "$1" "${crop[@]}" -alpha off -scale '128x96!' -depth 8 txt:- 2>/dev/null |
-        awk -F'[(),: ]+' '
-        NR > 1 {
-            x = $1; y = $2; r = $3; g = $4; b = $5
-            v = (r + g + b) / 3; n++; sum += v; sq += v * v
-            if (y < 24) { top++; if (b > r + 20) sky++ }
-            if (y >= 72) { low++; if (r > b + 20) floor++ }
-            if (r > 40 && r > 1.6 * g && r > 1.6 * b) { red++; rx += x; ry += y }
-        }
-        END {
-            mean = sum / n
-            printf "mean %d\nspread %d\n", mean, sqrt(sq / n - mean * mean)
-            printf "skytop %d\nfloorlow %d\n", 100 * sky / top, 100 * floor / low
-            printf "red %.2f\n", 100 * red / n
-            if (red > 0) printf "redx %d\nredy %d\n", 100 * rx / red / 128, 100 * ry / red / 96
-            else printf "redx -1\nredy -1\n"
-        }'
-}
-
-# value NAME: a figure from measure's output on stdin.
-value() {
-    awk -v k="$1" '$1 == k { print $2 }'
-}
-
 in_range() { # VALUE LOW HIGH (integers)
     [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]
 }

@@ -84,28 +84,48 @@ check "/p child is a child of the host" [ -n "$host" -a "$(echo "$child" | field
 import -window root "$E2E_WORK/preview.png" 2>/dev/null
 driver key "$(echo "$child" | field handle)" 32 >/dev/null
 xdotool key space
-xdotool click 1
+# The host window spans 40 to 360 and 40 to 280 on the screen: click inside it.
+xdotool mousemove 200 160
+for button in 1 2 3; do
+    xdotool click $button
+    sleep 0.3
+done
 sleep 2
-check "/p: key presses and clicks do nothing" [ "$(saver_wait 0)" = running ]
+check "/p: key presses and clicks of each mouse button in the preview do nothing" \
+    [ "$(saver_wait 0)" = running ]
 driver destroy-host "$host" >/dev/null
 check "/p: closing the host window ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
 check "/p leaves the stored frames unchanged" [ "$(reg_value frames)" = "REG_DWORD 0x41200000" ]
 saver_kill
 
-# --- preview with a number that names no window ------------------------------
-saver_start /p 987654321
-first=$(driver msgbox 30000 press)
-second=$(driver msgbox 30000 press)
-echo "$first" | sed "s|^|#   |"
-echo "$second" | sed "s|^|#   |"
-check "first box says the window cannot be created" \
-    [ "$(echo "$first" | field text)" = "No se puede crear la ventana" ]
-check "first box has the caption Informacion" [ "$(echo "$first" | field caption)" = Informacion ]
-check "first box has no owner" [ "$(echo "$first" | field owner)" = 0 ]
-check "second box is the closing message" \
-    [ "$(echo "$second" | field text)" = 'La ventana no se ha podido crear\ny se cerrara la aplicacion ' ]
-check "second box has the caption Informacion" [ "$(echo "$second" | field caption)" = Informacion ]
-check "/p with no such window ends with exit code 0" [ "$(saver_wait 15)" = 0 ]
+# --- preview with numbers that name no window ---------------------------------
+# Among them the values the system reads as special parents: 0 (none) and -3
+# (also as 4294967293, its 32-bit form), the parent of message-only windows.
+# box MSGBOX_OUTPUT: "caption|text|owner" of a message box.
+box() {
+    echo "$(echo "$1" | field caption)|$(echo "$1" | field text)|$(echo "$1" | field owner)"
+}
+for number in 987654321 0 -3 4294967293; do
+    saver_start /p "$number"
+    first=$(box "$(driver msgbox 30000 press)")
+    second=$(box "$(driver msgbox 30000 press)")
+    check "/p $number: \"No se puede crear la ventana\", Informacion, no owner ($first)" \
+        [ "$first" = "Informacion|No se puede crear la ventana|0" ]
+    check "/p $number: then the closing message, Informacion, no owner ($second)" \
+        [ "$second" = 'Informacion|La ventana no se ha podido crear\ny se cerrara la aplicacion |0' ]
+    check "/p $number ends with exit code 0" [ "$(saver_wait 15)" = 0 ]
+    saver_kill
+done
+
+# --- /a: the system's password change, then the end ---------------------------
+# Watched from before the start until well after the end: no GL window appears.
+driver wait-window XIOpenGL - 6000 >"$E2E_WORK/password-window.txt" &
+watcher=$!
+sleep 0.5
+saver_start /a 0
+check "/a ends with exit code 0" [ "$(saver_wait 30)" = 0 ]
+wait $watcher
+check "/a makes no window" [ "$(cat "$E2E_WORK/password-window.txt")" = timeout ]
 saver_kill
 
 e2e_end

@@ -102,6 +102,49 @@ TEST(GlState, PrintLeavesTheTranslationAndWhite) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// Print through a font whose list for character c only moves the raster
+// position c pixels to the right: where the raster ends shows both where the
+// text starts and which lists were called.
+TEST(GlState, PrintMapsThePositionAndCallsOneListPerCharacter) {
+    constexpr int kWidth = 400, kHeight = 200;
+    OffscreenContext context(kWidth, kHeight);
+    ASSERT_TRUE(context.ok());
+    ApplyViewportProjection(kWidth, kHeight);
+    const GLuint base = glGenLists(96);
+    const GLubyte dot[4] = {0x80, 0, 0, 0};
+    for (int c = 32; c < 128; ++c) {
+        glNewList(base + static_cast<GLuint>(c - 32), GL_COMPILE);
+        glBitmap(1, 1, 0.0f, 0.0f, static_cast<float>(c), 0.0f, dot);
+        glEndList();
+    }
+    const struct {
+        float x, y;
+        const char* text;
+        int advance; // the sum of the character codes
+    } cases[] = {{0.0f, 0.0f, "", 0},
+                 {0.3f, 0.5f, "A", 65},
+                 {0.5f, 0.1f, "~ ", 158},
+                 {0.6f, 0.9f, "%%", 37}};
+    const double focal = 1.0 / std::tan(30.0 * M_PI / 180.0);
+    for (const auto& c : cases) {
+        glListBase(7);
+        PrintWithFont(base, c.x, c.y, c.text);
+        // Eye space (x - 0.55, 0.4 - y) one unit in front of the eye.
+        const double eyeX = static_cast<double>(c.x) - 0.55;
+        const double eyeY = 0.4 - static_cast<double>(c.y);
+        const double expectX = (eyeX * focal * kHeight / kWidth + 1.0) * kWidth / 2 + c.advance;
+        const double expectY = (eyeY * focal + 1.0) * kHeight / 2;
+        GLfloat raster[4];
+        glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+        EXPECT_NEAR(raster[0], expectX, 1e-2) << c.x << ", " << c.y << " \"" << c.text << '"';
+        EXPECT_NEAR(raster[1], expectY, 1e-2) << c.x << ", " << c.y << " \"" << c.text << '"';
+        GLint listBase = 0;
+        glGetIntegerv(GL_LIST_BASE, &listBase);
+        EXPECT_EQ(listBase, 7) << "the list base is restored";
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 TEST(OverlayText, PercentSignsAreNeverConversions) {
     char out[256];
     EXPECT_EQ(FormatOverlayText("60%% %s %d", out, sizeof out), 9);

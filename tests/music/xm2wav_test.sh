@@ -57,5 +57,27 @@ expect 0 "slow.wav: 1.50 s, 22050 Hz" "$xm2wav" "$work/golden.xm" "$work/slow.wa
 size=$(wc -c <"$work/slow.wav")
 [ "$size" -eq $((44 + 33075 * 4)) ] || fail "slow.wav has $size bytes"
 
+# Renders whose data would not fit the WAV header's 32-bit sizes are refused
+# before anything is written; the longest that fit are taken (written to
+# /dev/full here, which fails at the first block instead of filling the disk).
+while read -r seconds rate verdict; do
+    rm -f "$work/long.wav"
+    if [ "$verdict" = refused ]; then
+        expect 2 "is too long for a WAV file" "$xm2wav" "$work/golden.xm" "$work/long.wav" \
+            --seconds "$seconds" --rate "$rate"
+        [ ! -e "$work/long.wav" ] || fail "$seconds s at $rate Hz wrote $work/long.wav"
+    else
+        expect 1 "error writing /dev/full" "$xm2wav" "$work/golden.xm" /dev/full \
+            --seconds "$seconds" --rate "$rate"
+    fi
+done <<'EOF'
+30000 44100 refused
+24347.89 44100 refused
+24347.88 44100 taken
+5593 192000 refused
+5592 192000 taken
+86400 4000 taken
+EOF
+
 [ "$failures" -eq 0 ] && echo "xm2wav: all checks passed"
 [ "$failures" -eq 0 ]

@@ -22,7 +22,7 @@
 #include "glwindow/frame_timer.h"
 #include "glwindow/osmesa_window.h"
 #include "glwindow/virtual_clock.h"
-#include "png_writer.h"
+#include "png_file.h"
 #include "scene/camera.h"
 #include "scene/scene.h"
 #include "terrain/textures.h"

@@ -2,6 +2,8 @@
 // loader, replay and mixer, filling the output ring block by block exactly
 // as the saver's mixer thread does.
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +19,11 @@ namespace {
 
 constexpr double kDefaultLimitSeconds = 20 * 60;
 
+// The most frames a 16-bit stereo WAV file can hold: its RIFF and data sizes
+// are unsigned 32-bit byte counts, and the RIFF size counts 36 header bytes
+// besides the data.
+constexpr int64_t kMaxWavFrames = (int64_t{UINT32_MAX} - 36) / 4;
+
 void PrintUsage(FILE* out) {
     std::fprintf(out,
                  "Usage: xm2wav IN.xm OUT.wav [--seconds N] [--rate HZ]\n"
@@ -24,9 +31,10 @@ void PrintUsage(FILE* out) {
                  "Renders an XM module to a 16-bit stereo WAV file with the screen saver's\n"
                  "music engine.\n"
                  "\n"
-                 "  --seconds N  render N seconds (the song repeats as long as needed);\n"
-                 "               without it the song is rendered once through, until it\n"
-                 "               comes back to a row it has played (at most 20 minutes)\n"
+                 "  --seconds N  render N seconds (the song repeats as long as needed), up\n"
+                 "               to what a WAV file holds (24347 s at 44100 Hz); without\n"
+                 "               it the song is rendered once through, until it comes\n"
+                 "               back to a row it has played (at most 20 minutes)\n"
                  "  --rate HZ    output rate, %d to %d (default 44100)\n"
                  "  --help       show this text\n",
                  kMinMixRate, kMaxMixRate);
@@ -211,6 +219,17 @@ int main(int argc, char** argv) {
     }
     const char* inPath = files[0];
     const char* outPath = files[1];
+    // Refused before anything is read or written: the header's sizes would wrap.
+    const int32_t mixRate = static_cast<int32_t>(rate);
+    const double length = seconds < 0 ? kDefaultLimitSeconds : seconds;
+    const int64_t total = static_cast<int64_t>(length * mixRate);
+    if (total > kMaxWavFrames) {
+        std::fprintf(stderr,
+                     "xm2wav: %g s at %d Hz is too long for a WAV file (at most %.0f s at "
+                     "that rate)\n",
+                     length, mixRate, std::floor(static_cast<double>(kMaxWavFrames) / mixRate));
+        return 2;
+    }
 
     std::vector<uint8_t> bytes;
     if (!ReadFile(inPath, bytes)) {
@@ -223,7 +242,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "xm2wav: %s: %s\n", inPath, SongLoadErrorText(error));
         return 1;
     }
-    if (!SetMixRate(static_cast<int32_t>(rate)) || !AllocateMixRing()) {
+    if (!SetMixRate(mixRate) || !AllocateMixRing()) {
         std::fprintf(stderr, "xm2wav: cannot set up the mixer (out of memory)\n");
         FreeSong(song);
         return 1;
@@ -249,7 +268,7 @@ int main(int argc, char** argv) {
     out.file = file;
     out.rate = mixRing.mixRate;
     out.untilEnd = seconds < 0;
-    out.total = static_cast<int64_t>((out.untilEnd ? kDefaultLimitSeconds : seconds) * out.rate);
+    out.total = total;
     out.progress = isatty(fileno(stderr)) && out.total > 10 * out.rate;
     out.nextReport = 5.0;
     uint8_t header[44];
