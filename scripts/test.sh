@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, and runs every test:
-#  1. host unit tests, 2. the same under AddressSanitizer and UBSan,
+#  1. host unit tests, 2. the same under AddressSanitizer and UBSan, and the
+#  playback tests under ThreadSanitizer,
 #  3. the core tests cross-built and run under Wine, 4. the end-to-end tests
 #  of the real tazroscr.scr under Wine on a virtual display.
 # Ends with one "N passed, M failed" line over all suites.
@@ -11,6 +12,8 @@ jobs=${JOBS:-$(nproc)}
 
 bash scripts/deps.sh || exit 1
 bash scripts/build.sh --asan || exit 1
+# The playback tests only, under ThreadSanitizer.
+cmake --preset host-tsan >/dev/null && cmake --build --preset host-tsan -j "$jobs" || exit 1
 
 passed=0 # tests
 failed=0
@@ -63,6 +66,8 @@ suite() {
 
 suite host-unit ctest --preset host -j "$jobs"
 suite host-asan ctest --preset host-asan -j "$jobs"
+# The mixer thread over the null device: start, stop, second start, failures.
+suite host-tsan ctest --preset host-tsan
 # Real modules from Debian's game data, rendered under the sanitizers.
 suite debian-xm timeout 1200 sh tests/music/debian_xm.sh build/asan/tools/xm2wav/xm2wav
 # A short run of every fuzz target over its kept corpus (regressions included).

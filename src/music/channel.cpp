@@ -297,7 +297,12 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Song& song) {
         voice.step = (r / rate) << 32 | ((r % rate) << 32) / rate;
     }
 
-    if (channel.flags & kStopVoice) {
+    // A note whose period comes to 0 has no frequency: the voice would keep
+    // the step of the note before it, or hold one sample value for ever (a
+    // constant offset) when it never had one. It stays silent until its
+    // next note.
+    const bool pitchless = voice.step == 0 || ((channel.flags & kTrigger) && period == 0);
+    if ((channel.flags & kStopVoice) || pitchless) {
         voice.position = 0;
         voice.sample = nullptr;
         voice.startOffset = 0;

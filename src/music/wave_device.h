@@ -15,6 +15,21 @@
 #include <atomic>
 #include <cstdint>
 
+// What a device's play position counts. A device answers in the unit it
+// can; the playback control turns every known unit into bytes.
+enum class WaveUnit : uint8_t {
+    None,         // no reading this time (the query failed)
+    Bytes,        // 4 bytes a frame
+    Samples,      // frames
+    Milliseconds, // of playing time
+};
+
+// One reading of the play position: the count since play, modulo 2^32.
+struct WaveReading {
+    uint32_t count;
+    WaveUnit unit;
+};
+
 struct WaveDevice {
     // Opens the device for 16-bit stereo PCM at rate frames per second
     // (4 bytes a frame). False when there is no device or it refuses.
@@ -23,8 +38,9 @@ struct WaveDevice {
     // from the start; the byte position restarts at 0. The ring stays in
     // use until stop. False, with nothing held, when the device refuses.
     bool (*play)(const void* ring, uint32_t bytes);
-    // Bytes played since play, counted across the loops, modulo 2^32.
-    uint32_t (*position)();
+    // How much has been played since play, counted across the loops,
+    // modulo 2^32, in the unit the device answers in.
+    WaveReading (*position)();
     // Stops playing and lets go of the ring: afterwards it may be freed.
     // Harmless when nothing plays.
     void (*stop)();
@@ -44,10 +60,10 @@ struct WaveDevice {
 // platform that has no back-end yet.
 const WaveDevice& PlatformWaveDevice();
 
-// The null device: opens at any rate, plays nothing, and its byte position
-// moves only when someone moves it (NullWaveAdvance). Its thread is a real
-// thread and its sleeps are real sleeps. Tests drive it and can make each
-// step refuse through NullWaveState.
+// The null device: opens at any rate, plays nothing, and its position moves
+// only when someone moves it (NullWaveAdvance); it answers in bytes unless
+// told another unit. Its thread is a real thread and its sleeps are real
+// sleeps. Tests drive it and can make each step refuse through NullWaveState.
 const WaveDevice& NullWaveDevice();
 
 // What the null device has been asked to do, and what it should refuse.
@@ -62,12 +78,13 @@ struct NullWaveState {
     uint32_t ringBytes = 0;
     int32_t opens = 0, plays = 0, stops = 0, closes = 0;
     int32_t threadsStarted = 0, threadsEnded = 0;
-    std::atomic<uint32_t> position{0}; // bytes played, modulo 2^32
-    std::atomic<int32_t> sleeps{0};    // sleeps made on any thread
+    std::atomic<uint32_t> position{0}; // played, in unit, modulo 2^32
+    std::atomic<WaveUnit> unit{WaveUnit::Bytes};
+    std::atomic<int32_t> sleeps{0}; // sleeps made on any thread
 };
 
 // The null device's state; ResetNullWave puts it back to the start.
 NullWaveState& NullWave();
 void ResetNullWave();
-// Moves the null device's byte position on by bytes (modulo 2^32).
-void NullWaveAdvance(uint32_t bytes);
+// Moves the null device's position on by count of its unit (modulo 2^32).
+void NullWaveAdvance(uint32_t count);

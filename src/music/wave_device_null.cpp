@@ -30,8 +30,8 @@ bool Play(const void* ring, uint32_t bytes) {
     return true;
 }
 
-uint32_t Position() {
-    return state.position.load();
+WaveReading Position() {
+    return WaveReading{state.position.load(), state.unit.load()};
 }
 
 void Stop() {
@@ -89,9 +89,10 @@ void ResetNullWave() {
     state.opens = state.plays = state.stops = state.closes = 0;
     state.threadsStarted = state.threadsEnded = 0;
     state.position.store(0);
+    state.unit.store(WaveUnit::Bytes);
     state.sleeps.store(0);
 }
 
-void NullWaveAdvance(uint32_t bytes) {
-    state.position.fetch_add(bytes);
+void NullWaveAdvance(uint32_t count) {
+    state.position.fetch_add(count);
 }

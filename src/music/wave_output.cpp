@@ -156,7 +156,10 @@ bool StopPlayback(Song* song) {
 
 int32_t MixerPass() {
     const RingGeometry ring = CurrentGeometry();
-    const uint64_t played = AdvancePlayPosition(playback.playPosition, playback.device->position());
+    // A failed reading is no movement.
+    uint32_t bytes = playback.playPosition.lastBytes;
+    ReadingBytes(playback.device->position(), ring.mixRate, bytes);
+    const uint64_t played = AdvancePlayPosition(playback.playPosition, bytes, ring);
     const int64_t playing = PlayingBlock(ring, played);
     const int64_t next = CatchUpFill(playback.nextBlock, playing);
     if (next != playback.nextBlock) {

@@ -13,7 +13,6 @@ HWAVEOUT device = nullptr;
 WAVEHDR header = {};
 HANDLE thread = nullptr;
 void (*threadBody)() = nullptr;
-uint32_t lastPosition = 0; // mixer thread only
 
 bool Open(int32_t rate) {
     WAVEFORMATEX format = {};
@@ -51,7 +50,6 @@ bool Play(const void* ring, uint32_t bytes) {
     }
     // The loop marks must survive the preparation on every driver.
     header.dwFlags |= WHDR_BEGINLOOP | WHDR_ENDLOOP;
-    lastPosition = 0;
     if (waveOutWrite(device, &header, sizeof header) != MMSYSERR_NOERROR) {
         waveOutReset(device);
         Unprepare();
@@ -60,17 +58,23 @@ bool Play(const void* ring, uint32_t bytes) {
     return true;
 }
 
-uint32_t Position() {
+// Asks for bytes; a driver may answer in another unit, which the playback
+// control converts. An answer in a unit it cannot convert is no reading.
+WaveReading Position() {
     MMTIME time = {};
     time.wType = TIME_BYTES;
-    if (waveOutGetPosition(device, &time, sizeof time) == MMSYSERR_NOERROR) {
-        // A driver may answer in another unit than the one asked for.
-        if (time.wType == TIME_BYTES)
-            lastPosition = time.u.cb;
-        else if (time.wType == TIME_SAMPLES)
-            lastPosition = time.u.sample * 4;
+    if (waveOutGetPosition(device, &time, sizeof time) != MMSYSERR_NOERROR)
+        return WaveReading{0, WaveUnit::None};
+    switch (time.wType) {
+    case TIME_BYTES:
+        return WaveReading{time.u.cb, WaveUnit::Bytes};
+    case TIME_SAMPLES:
+        return WaveReading{time.u.sample, WaveUnit::Samples};
+    case TIME_MS:
+        return WaveReading{time.u.ms, WaveUnit::Milliseconds};
+    default:
+        return WaveReading{0, WaveUnit::None};
     }
-    return lastPosition;
 }
 
 void Stop() {

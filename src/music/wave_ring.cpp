@@ -19,13 +19,44 @@ RingGeometry ComputeRingGeometry(int32_t mixRate) {
     return ring;
 }
 
-uint64_t AdvancePlayPosition(PlayPosition& position, uint32_t deviceBytes) {
+bool ReadingBytes(const WaveReading& reading, int32_t mixRate, uint32_t& bytes) {
+    const uint64_t count = reading.count;
+    switch (reading.unit) {
+    case WaveUnit::Bytes:
+        bytes = reading.count;
+        return true;
+    case WaveUnit::Samples:
+        bytes = static_cast<uint32_t>(count * 4);
+        return true;
+    case WaveUnit::Milliseconds:
+        // Exact in 64 bits; taken modulo 2^32 like a byte counter.
+        bytes = static_cast<uint32_t>(count * static_cast<uint64_t>(mixRate) * 4 / 1000);
+        return true;
+    case WaveUnit::None:
+        break;
+    }
+    return false;
+}
+
+uint64_t AdvancePlayPosition(PlayPosition& position, uint32_t deviceBytes,
+                             const RingGeometry& ring) {
     // The modular difference is right across the device's wrap; one of 2^31
     // or more would be over three hours between two readings, so it is a
     // reading that went back.
     const uint32_t moved = deviceBytes - position.lastBytes;
     if (moved < 0x80000000u) {
         position.totalBytes += moved;
+        position.lastBytes = deviceBytes;
+        return position.totalBytes;
+    }
+    const uint64_t back = position.lastBytes - deviceBytes;
+    const uint64_t blockBytes = static_cast<uint64_t>(ring.blockSamples) * 4;
+    const uint64_t ringBytes = static_cast<uint64_t>(ring.ringSamples) * 4;
+    if (back > blockBytes && ringBytes > 0) {
+        // A restart: the device is at deviceBytes into the ring's loops.
+        const uint64_t place = deviceBytes % ringBytes;
+        const uint64_t here = position.totalBytes % ringBytes;
+        position.totalBytes += (place + ringBytes - here) % ringBytes;
         position.lastBytes = deviceBytes;
     }
     return position.totalBytes;

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "music/wave_device.h"
+
 struct RingGeometry {
     int32_t mixRate = 0;      // stereo samples per second
     int32_t blockSamples = 0; // stereo samples per block (about 20 ms, a multiple of 4)
@@ -29,10 +31,21 @@ struct PlayPosition {
     uint64_t totalBytes = 0;
 };
 
+// The bytes (modulo 2^32) a device's reading stands for at mixRate frames
+// per second, 4 bytes a frame: a millisecond answer is turned into the bytes
+// played in that time. False for a reading without a unit.
+bool ReadingBytes(const WaveReading& reading, int32_t mixRate, uint32_t& bytes);
+
 // Feeds one reading of the device's byte position (which starts at 0 when
 // playback starts); returns the total bytes played. A reading below the last
-// one (by less than 2^31 bytes, as a wrap never is) counts as no movement.
-uint64_t AdvancePlayPosition(PlayPosition& position, uint32_t deviceBytes);
+// one (by less than 2^31 bytes, as a wrap never is) is jitter when it is back
+// by at most a block, and counts as no movement. Back by more, the device's
+// counter has restarted (a driver reset, another device) and it plays the
+// ring from its start again: the total moves on to the first count from
+// here that lies at the same place of the ring, and the writer, trailing
+// that, fills ahead of the new play position.
+uint64_t AdvancePlayPosition(PlayPosition& position, uint32_t deviceBytes,
+                             const RingGeometry& ring);
 
 // The block the device is playing after totalBytes (4 bytes per stereo
 // sample), counted from the start of playback across the loops; it lies in

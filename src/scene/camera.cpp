@@ -62,7 +62,10 @@ void NormaliseCameraAngles(Camera& c) {
 }
 
 void UpdateAutoCamera(Camera& c, float instantFps, double delta) {
-    if (c.cameraWaypoints == nullptr || c.waypointCount <= 0)
+    // Without time passing (a delta of 0, or the millisecond clock's wrap)
+    // nothing turns and no rest is counted down.
+    if (c.cameraWaypoints == nullptr || c.waypointCount <= 0 || !(delta > 0.0) ||
+        !std::isfinite(delta))
         return;
     if (c.waypointIndex < 0 || c.waypointIndex >= c.waypointCount)
         c.waypointIndex = 0;

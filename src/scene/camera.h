@@ -69,7 +69,8 @@ void NormaliseCameraAngles(Camera& c);
 
 // One frame of the tour. instantFps sets the band (200 / fps) and the step
 // (90 / fps); a rate that is not positive and finite makes both 0, so nothing
-// counts as reached and nothing moves. delta (seconds) counts the rest down.
+// counts as reached and nothing moves. delta (seconds) counts the rest down;
+// a frame whose delta is not positive and finite leaves the tour as it is.
 void UpdateAutoCamera(Camera& c, float instantFps, double delta);
 
 // The orbit view around centre (see the top of this file), with the eye

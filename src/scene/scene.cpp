@@ -1,5 +1,7 @@
 #include "scene/scene.h"
 
+#include <cmath>
+
 #include "character/character_draw.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
@@ -117,7 +119,10 @@ void UpdateScene() {
     if (KeyframeStepDue(keyframeClock, now))
         StepAnimation(now);
 
-    WalkBody(frameRate.instantFps);
+    // A frame in which no time passed (two readings in the same millisecond)
+    // or the time went back (the millisecond clock's wrap) walks nothing.
+    if (frameTimer.delta > 0.0 && std::isfinite(frameTimer.delta))
+        WalkBody(frameRate.instantFps);
 
     UpdateCamera(camera, settings.autocam, frameRate.instantFps, frameTimer.delta, bodyNode.local,
                  meshes[headNode.meshIndex].position, meshes[bodyNode.meshIndex].position);

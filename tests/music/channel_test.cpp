@@ -316,6 +316,8 @@ TEST_F(ChannelTest, TriggerAndStop) {
     sample.loopLength = 30;
     voices[0].startOffset = 12;
     voices[0].direction = kBackward;
+    voices[0].step = uint64_t{1} << 32; // a pitch from an earlier frequency update
+    channel.period = 4608;              // a note with a pitch
     channel.flags = kTrigger;
     UpdateVoice(channel, sample, song);
     EXPECT_EQ(voices[0].sample, &sample);
@@ -335,4 +337,49 @@ TEST_F(ChannelTest, TriggerAndStop) {
     channel.flags = kStopVoice;
     UpdateVoice(channel, sample, song);
     EXPECT_EQ(voices[0].sample, nullptr);
+}
+
+// A note whose period comes to 0 has no pitch: the voice stays silent (it
+// would hold one sample value as a constant offset) until the channel's next
+// note, which plays normally.
+TEST_F(ChannelTest, ANoteWithoutPitchIsSilentUntilTheNextNote) {
+    struct Case {
+        bool linear;
+        uint8_t note;
+        int8_t relativeNote;   // real note = note + relativeNote − 1
+        bool afterPitchedNote; // a note with a pitch plays first, for two rows
+    };
+    // Linear: real note 120 is period 0; Amiga: from real note 177 up.
+    for (const Case& c : {Case{true, 96, 25, false}, Case{false, 96, 82, false},
+                          Case{false, 90, 95, false}, Case{true, 96, 25, true}}) {
+        XmSong xm = OneInstrumentSong();
+        xm.flags = c.linear ? 1 : 0;
+        xm.instruments[0].samples[0].relativeNote = c.relativeNote;
+        const int32_t row = c.afterPitchedNote ? 2 : 0;
+        if (c.afterPitchedNote)
+            xm.patterns[0].At(0, 0) = {1, 1, 0, 0, 0};
+        xm.patterns[0].At(row, 0) = {c.note, 1, 0, 0, 0};
+        xm.patterns[0].At(row + 2, 0) = {1, 0, 0, 0, 0}; // the next note, rows later
+        SongPtr loaded = LoadXm(xm);
+        ASSERT_TRUE(loaded);
+        StartSong(loaded.get());
+        // The loudest sample of the next blocks.
+        const auto loudest = [](int32_t blocks) {
+            int32_t loud = 0;
+            for (int32_t b = 0; b < blocks; ++b) {
+                const int16_t* pcm = BlockPcm(mixRing.fillBlock);
+                FillBlock();
+                for (int32_t i = 0; i < 2 * mixRing.blockSamples; ++i)
+                    loud = std::max<int32_t>(loud, std::abs(pcm[i]));
+            }
+            return loud;
+        };
+        // Two rows last 2 × 5,292 frames: 11 whole blocks, the 12th shared.
+        if (c.afterPitchedNote) {
+            EXPECT_GT(loudest(12), 1000) << "the pitched note sounds";
+        }
+        EXPECT_EQ(loudest(11), 0) << int{c.note} << " + " << int{c.relativeNote};
+        EXPECT_GT(loudest(4), 1000) << "the next note sounds";
+        DetachSong();
+    }
 }

@@ -429,3 +429,140 @@ TEST_F(ReplayTest, FreeingThePlayingSongStopsItFirst) {
     FillBlock(); // nothing left to read
     SetFreeSongHook(nullptr);
 }
+
+namespace {
+
+// One channel playing rows from row 0 at speed 6: the value field reads after
+// the last tick of each row.
+using Field = int (*)();
+std::vector<int> AfterEachRow(const std::vector<XmCell>& rows, Field field) {
+    XmSong xm = OneInstrumentSong();
+    for (size_t row = 0; row < rows.size(); ++row)
+        xm.patterns[0].At(static_cast<int>(row), 0) = rows[row];
+    SongPtr song = LoadXm(xm);
+    StartSong(song.get());
+    std::vector<int> values;
+    for (size_t row = 0; row < rows.size(); ++row) {
+        for (int tick = 0; tick < 6; ++tick)
+            ReplayTick(song.get());
+        values.push_back(field());
+    }
+    DetachSong();
+    return values;
+}
+
+int Volume() {
+    return channels[0].volume;
+}
+int Period() {
+    return channels[0].period;
+}
+int Pan() {
+    return channels[0].pan;
+}
+int PeriodDelta() {
+    return channels[0].periodDelta;
+}
+int GlobalVolume() {
+    return mixRing.currentSong->globalVolume;
+}
+int SamplePosition() {
+    return static_cast<int>(voices[0].position >> 32);
+}
+
+} // namespace
+
+TEST_F(ReplayTest, EffectsAndTheVolumeColumnRowByRow) {
+    struct Case {
+        const char* what;
+        std::vector<XmCell> rows; // note, instrument, volume column, effect, parameter
+        Field field;
+        std::vector<int> expected;
+    };
+    const XmCell c4{49, 1, 0, 0, 0}; // period 4608
+    const std::vector<Case> cases{
+        {"A slides by its memory",
+         {{49, 1, 0, 0xA, 0x04}, {0, 0, 0, 0xA, 0}, {0, 0, 0, 0xA, 0x30}},
+         Volume,
+         {44, 24, 39}},
+        {"3 keeps its speed for a new target",
+         {c4, {61, 0, 0, 3, 0x08}, {73, 0, 0, 3, 0}},
+         Period,
+         {4608, 4448, 4288}},
+        {"5 slides on toward the note and the volume",
+         {c4, {61, 0, 0, 3, 0x08}, {0, 0, 0, 5, 0x02}, {0, 0, 0, 5, 0}},
+         Period,
+         {4608, 4448, 4288, 4128}},
+        {"5's volume",
+         {c4, {61, 0, 0, 3, 0x08}, {0, 0, 0, 5, 0x02}, {0, 0, 0, 5, 0}},
+         Volume,
+         {64, 64, 54, 44}},
+        {"6 vibrates on", {{49, 1, 0, 4, 0x88}, {0, 0, 0, 6, 0x03}}, PeriodDelta, {0, -44}},
+        {"6's volume",
+         {{49, 1, 0, 4, 0x88}, {0, 0, 0, 6, 0x03}, {0, 0, 0, 6, 0}},
+         Volume,
+         {64, 49, 34}},
+        {"8 sets the panning; P slides it, clamped",
+         {{49, 1, 0, 8, 0xFA}, {0, 0, 0, 0x19, 0x80}, {0, 0, 0, 8, 0x0A}, {0, 0, 0, 0x19, 0x0F}},
+         Pan,
+         {250, 255, 10, 0}},
+        {"H slides the global volume up",
+         {{49, 1, 0, 0x10, 0x20}, {0, 0, 0, 0x11, 0x20}, {0, 0, 0, 0x11, 0}, {0, 0, 0, 0x11, 0xF0}},
+         GlobalVolume,
+         {32, 42, 52, 64}},
+        {"X moves the period once a row, by its memories",
+         {{49, 1, 0, 0x21, 0x14},
+          {0, 0, 0, 0x21, 0x10},
+          {0, 0, 0, 0x21, 0x22},
+          {0, 0, 0, 0x21, 0x20}},
+         Period,
+         {4604, 4600, 4602, 4604}},
+        {"9 starts a note at its memory",
+         {{49, 1, 0, 9, 3}, {49, 0, 0, 9, 0}, c4},
+         SamplePosition,
+         {768, 768, 0}},
+        {"Cx sets the panning; Dx and Ex slide it on every tick",
+         {{49, 1, 0xC4}, {0, 0, 0xD3}, {0, 0, 0xE2}},
+         Pan,
+         {64, 46, 58}},
+        {"Ax and Bx vibrate", {{49, 1, 0xA4}, {0, 0, 0xB8}}, PeriodDelta, {0, -60}},
+        {"Fx slides toward the last note, by its memory",
+         {c4, {61, 0, 0, 3, 0x01}, {0, 0, 0xF2}, {0, 0, 0xF0}},
+         Period,
+         {4608, 4588, 3948, 3840}},
+        {"the last tremolo offset stays in the volume",
+         {{49, 1, 0x30}, {0, 0, 0, 7, 0x48}, {}},
+         Volume,
+         {32, 32, 63}},
+        {"and not while tremolo goes on",
+         {{49, 1, 0x30}, {0, 0, 0, 7, 0x48}, {0, 0, 0, 7, 0}},
+         Volume,
+         {32, 32, 32}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AfterEachRow(c.rows, c.field), c.expected) << c.what;
+}
+
+TEST_F(ReplayTest, TremorAndEveryMultiRetrigVolumeChange) {
+    Start(NoteSong({49, 1, 0, 0x1D, 0x12})); // T12: on for two ticks, off for three
+    std::vector<int> heard;
+    for (int t = 0; t < 6; ++t) {
+        Tick();
+        heard.push_back(voices[0].volume);
+    }
+    EXPECT_EQ(heard, (std::vector<int>{127, 127, 0, 0, 0, 127}));
+
+    // Rx1 from volume 40: the volume after ticks 1 and 2, for x = 0 to 15.
+    const int expected[16][2] = {{40, 40}, {39, 38}, {38, 36}, {36, 32}, {32, 24}, {24, 8},
+                                 {26, 17}, {20, 10}, {40, 40}, {41, 42}, {42, 44}, {44, 48},
+                                 {48, 56}, {56, 64}, {60, 64}, {64, 64}};
+    for (int change = 0; change < 16; ++change) {
+        Start(NoteSong({49, 1, 0x38, 0x1B, static_cast<uint8_t>(change << 4 | 1)}));
+        Tick();
+        for (int t = 1; t <= 2; ++t) {
+            Tick();
+            EXPECT_TRUE(channels[0].flags & kTrigger) << change;
+            EXPECT_EQ(channels[0].volume, expected[change][t - 1]) << change << " tick " << t;
+        }
+    }
+}

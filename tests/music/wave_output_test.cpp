@@ -60,7 +60,7 @@ bool LoggedPlay(const void* ring, uint32_t bytes) {
     deviceLog.fillBlockAtPlay = mixRing.fillBlock;
     return NullWaveDevice().play(ring, bytes);
 }
-uint32_t LoggedPosition() {
+WaveReading LoggedPosition() {
     return NullWaveDevice().position();
 }
 void LoggedStop() {
@@ -286,6 +286,54 @@ TEST_F(WaveOutputTest, TheFillPositionKeepsInStepAcrossTheDeviceCounterWrap) {
     NullWaveAdvance(kBlockBytes);
     WaitForPass();
     EXPECT_EQ(mixRing.fillBlock, 6);
+}
+
+TEST_F(WaveOutputTest, ADeviceCounterThatRestartsIsFollowedFromItsNewPlace) {
+    song = LoadXm(MelodySong());
+    const std::vector<int16_t> render = Render(song.get(), 3 * 88400);
+    Start(song.get());
+    NullWaveAdvance(50 * kBlockBytes + 10);
+    WaitForPass();
+    ASSERT_EQ(mixRing.fillBlock, 50);
+    // A reading back by less than a block is jitter: no movement.
+    NullWave().position.store(50 * kBlockBytes - 100);
+    WaitForPass();
+    EXPECT_EQ(mixRing.fillBlock, 50);
+
+    // The counter restarts (a driver reset) and the device plays the ring
+    // from its start: the writer fills ahead of slot 0, and on.
+    NullWave().position.store(0);
+    WaitForPass();
+    NullWaveAdvance(3 * kBlockBytes);
+    WaitForPass();
+    EXPECT_EQ(mixRing.fillBlock, 3);
+    // Slot 0 played block 100 of the song, mixed before the restart; the
+    // song goes on from there.
+    EXPECT_TRUE(RingBlock(99) == Chunk(render, 199));
+    EXPECT_TRUE(RingBlock(0) == Chunk(render, 200));
+    EXPECT_TRUE(RingBlock(2) == Chunk(render, 202));
+}
+
+TEST_F(WaveOutputTest, TheWriterFollowsADeviceInAnyUnitItAnswersIn) {
+    struct Case {
+        WaveUnit unit;
+        uint32_t threeBlocks; // a little over three blocks of playing
+    };
+    for (const Case& c : {Case{WaveUnit::Bytes, 3 * kBlockBytes + 8},
+                          Case{WaveUnit::Samples, 3 * 884 + 2}, Case{WaveUnit::Milliseconds, 61}}) {
+        song = LoadXm(MelodySong());
+        Start(song.get());
+        NullWave().unit = c.unit;
+        NullWaveAdvance(c.threeBlocks);
+        WaitForPass();
+        EXPECT_EQ(mixRing.fillBlock, 3) << static_cast<int>(c.unit);
+        // A failed query is no movement.
+        NullWave().unit = WaveUnit::None;
+        NullWaveAdvance(c.threeBlocks);
+        WaitForPass();
+        EXPECT_EQ(mixRing.fillBlock, 3) << static_cast<int>(c.unit);
+        song.reset();
+    }
 }
 
 TEST_F(WaveOutputTest, PlayingAllocatesNothing) {

@@ -90,14 +90,17 @@ TEST(WaveRing, FillDecisions) {
 TEST(WaveRing, PlayBlockFollowsTheDevicePosition) {
     const RingGeometry ring = ComputeRingGeometry(44100);
     PlayPosition position;
-    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 0)), 0);
-    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 884 * 4 - 4)), 0);
-    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 884 * 4)), 1);
+    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 0, ring)), 0);
+    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 884 * 4 - 4, ring)), 0);
+    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 884 * 4, ring)), 1);
     // Counted across the loops of the ring.
-    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 3)), 103);
+    EXPECT_EQ(PlayingBlock(ring, AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 3, ring)),
+              103);
     // A reading that goes back a little is no movement, not a wrap.
-    EXPECT_EQ(AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 3 - 8), 88400 * 4 + 884 * 4 * 3);
-    EXPECT_EQ(AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 4), 88400 * 4 + 884 * 4 * 4);
+    EXPECT_EQ(AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 3 - 8, ring),
+              88400 * 4 + 884 * 4 * 3);
+    EXPECT_EQ(AdvancePlayPosition(position, 88400 * 4 + 884 * 4 * 4, ring),
+              88400 * 4 + 884 * 4 * 4);
 }
 
 TEST(WaveRing, DeviceCounterWrapKeepsTheBlockContinuous) {
@@ -113,7 +116,7 @@ TEST(WaveRing, DeviceCounterWrapKeepsTheBlockContinuous) {
     int64_t block = PlayingBlock(ring, position.totalBytes);
     for (int i = 0; i < 10; ++i) {
         device += step; // wraps once on the way
-        const int64_t next = PlayingBlock(ring, AdvancePlayPosition(position, device));
+        const int64_t next = PlayingBlock(ring, AdvancePlayPosition(position, device, ring));
         EXPECT_EQ(next, block + 1) << "step " << i;
         block = next;
     }

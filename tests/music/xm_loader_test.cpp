@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 #include "music/song.h"
 #include "music_test_util.h"
@@ -402,6 +403,47 @@ TEST(XmLoader, ReadsInstrumentsAndSanitizesEnvelopes) {
     EXPECT_EQ(c.sampleCount, 0);
     for (const Sample* s : c.samples)
         EXPECT_EQ(s, &emptySample);
+}
+
+TEST(XmLoader, SeeksByTheStoredHeaderSizes) {
+    // Other trackers store longer headers, or shorter ones; what follows a
+    // header starts where its size says.
+    XmSong base = OneInstrumentSong(2);
+    base.patterns[0].At(3, 1) = {61, 2, 0x30, 0x0A, 0x04};
+    base.instruments.insert(base.instruments.begin(), XmInstrument{}); // no samples
+    base.instruments[1].fadeout = 0x100;
+    base.instruments.push_back(base.instruments[1]);
+    struct Case {
+        const char* what;
+        std::optional<uint32_t> song, empty, sampled;
+    };
+    for (const Case& c :
+         {Case{"song header of 296", 296, {}, {}}, Case{"song header of 260", 260, {}, {}},
+          Case{"whole header of an instrument without samples", {}, 263, {}},
+          Case{"instrument header of 275", {}, {}, 275},
+          Case{"instrument header of 243", {}, {}, 243}}) {
+        XmSong xm = base;
+        xm.rawHeaderSize = c.song;
+        xm.instruments[0].rawHeaderSize = c.empty;
+        xm.instruments[1].rawHeaderSize = c.sampled;
+        SongPtr song = LoadXm(xm);
+        EXPECT_TRUE(song && song->instrumentCount == 3) << c.what;
+        if (!song || song->instrumentCount != 3)
+            continue;
+        const Cell& cell = CellOf(*song, 0, 3, 1);
+        EXPECT_EQ(cell.note, 61) << c.what;
+        EXPECT_EQ(cell.parameter, 0x04) << c.what;
+        EXPECT_EQ(song->instruments[0].sampleCount, 0) << c.what;
+        for (int i : {1, 2}) {
+            const Instrument& in = song->instruments[i];
+            EXPECT_EQ(in.fadeout, 0x200) << c.what;
+            EXPECT_EQ(in.sampleCount, 1) << c.what;
+            EXPECT_EQ(in.samples[0]->length, 1000u) << c.what; // the empty sample has 0
+            if (in.samples[0]->length == 1000) {
+                EXPECT_EQ(in.samples[0]->data[999], 99 * 300 - 15000) << c.what;
+            }
+        }
+    }
 }
 
 TEST(XmLoader, CutFilesLoadWhatTheyHold) {

@@ -21,6 +21,13 @@ struct Out {
             U8(i < n ? static_cast<uint8_t>(text[i]) : 0);
     }
     void Zeros(size_t n) { bytes.insert(bytes.end(), n, 0); }
+    // Pads or cuts what was written since start to size bytes and writes
+    // size as the 32-bit value at start.
+    void Resize(size_t start, uint32_t size) {
+        bytes.resize(start + size, 0xEE);
+        for (int i = 0; i < 4; ++i)
+            bytes[start + i] = static_cast<uint8_t>(size >> (8 * i));
+    }
 };
 
 void PatternData(Out& out, const XmPattern& pattern) {
@@ -109,6 +116,8 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
     out.U16(song.bpm);
     for (size_t i = 0; i < 256; ++i)
         out.U8(i < song.orders.size() ? song.orders[i] : 0);
+    if (song.rawHeaderSize)
+        out.Resize(60, *song.rawHeaderSize);
 
     for (const XmPattern& pattern : song.patterns) {
         Out data;
@@ -126,12 +135,16 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
     for (const XmInstrument& instrument : song.instruments) {
         const uint16_t count =
             instrument.rawSampleCount.value_or(static_cast<uint16_t>(instrument.samples.size()));
+        const size_t start = out.bytes.size();
         out.U32(count > 0 ? 263 : 29);
         out.Text("instrument", 22);
         out.U8(0);
         out.U16(count);
-        if (count == 0)
+        if (count == 0) {
+            if (instrument.rawHeaderSize)
+                out.Resize(start, *instrument.rawHeaderSize);
             continue;
+        }
         out.U32(40);
         for (uint8_t slot : instrument.keymap)
             out.U8(slot);
@@ -154,6 +167,8 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
         out.U8(instrument.vibratoRate);
         out.U16(instrument.fadeout);
         out.Zeros(22);
+        if (instrument.rawHeaderSize)
+            out.Resize(start, *instrument.rawHeaderSize);
         std::vector<std::vector<uint8_t>> data;
         for (const XmSample& sample : instrument.samples) {
             data.push_back(SampleBytes(sample));

@@ -48,6 +48,9 @@ struct XmInstrument {
     uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
     uint16_t fadeout = 0;
     std::optional<uint16_t> rawSampleCount;
+    // The header size written in place of 263 (29 without samples); the
+    // header is padded with 0xEE bytes or cut to it.
+    std::optional<uint32_t> rawHeaderSize;
 };
 
 struct XmPattern {
@@ -73,6 +76,8 @@ struct XmSong {
     std::vector<XmPattern> patterns;
     std::vector<XmInstrument> instruments;
     std::optional<uint16_t> rawSongLength, rawChannels, rawPatternCount, rawInstrumentCount;
+    // The header size written in place of 276; the header (from offset 60)
+    // is padded with 0xEE bytes or its order table cut to it.
     std::optional<uint32_t> rawHeaderSize;
 };
 

@@ -3,6 +3,7 @@
 // updates, and what each setting changes in the picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -68,13 +69,13 @@ class SceneFrames : public ::testing::Test {
     }
 
     // Sets the scene up at the uptime with the settings as they stand.
-    void Start() {
+    void Start(const TimerClock& clock = VirtualTimerClock(), int64_t uptime = kUptime) {
         ReleaseScene();
         saverMode = SaverMode::FullScreen;
         hostWindow = nullptr;
         SetOffscreenSize(kWidth, kHeight);
-        InitTimer(frameTimer, VirtualTimerClock());
-        now_ = kUptime;
+        InitTimer(frameTimer, clock);
+        now_ = uptime;
         SetVirtualTime(now_);
         ASSERT_TRUE(SetupScene(nullptr));
     }
@@ -205,6 +206,117 @@ TEST_F(SceneFrames, ATimerDeltaOfZeroKeepsTheFiguresFinite) {
     EXPECT_TRUE(std::isfinite(settings.frames));
     EXPECT_EQ(frameRate.instantFps, rate);
     EXPECT_TRUE(std::isfinite(bodyNode.local[12]));
+}
+
+// The millisecond clock of a machine without a performance counter, read
+// from the virtual time; it wraps at 2^32 ms.
+bool NoCounter(int64_t*) {
+    return false;
+}
+uint32_t VirtualMilliseconds() {
+    return static_cast<uint32_t>(static_cast<uint64_t>(VirtualTime()) / 1000);
+}
+const TimerClock millisecondClock = {NoCounter, nullptr, VirtualMilliseconds};
+
+// On the millisecond clock a frame in the same millisecond as the last one
+// (above 1,000 frames per second) has a delta of 0, and the frame across the
+// clock's wrap a delta of about -4.3 million seconds: neither walks, turns
+// the camera or counts its rest down, and the figures stay finite.
+TEST_F(SceneFrames, AFrameWithoutTimeOnTheMillisecondClockMovesNothing) {
+    // The clock wraps 1.45 s after the set-up.
+    Start(millisecondClock, ((int64_t{1} << 32) - 1450) * 1000);
+    ASSERT_FALSE(frameTimer.usePerformanceCounter);
+    struct Moving {
+        float x, pitch, yaw, distance, dwell;
+        int32_t waypoint;
+        bool operator==(const Moving& o) const {
+            return x == o.x && pitch == o.pitch && yaw == o.yaw && distance == o.distance &&
+                   dwell == o.dwell && waypoint == o.waypoint;
+        }
+    };
+    const auto moving = [] {
+        return Moving{bodyNode.local[12],    camera.cameraPitch, camera.cameraYaw,
+                      camera.cameraDistance, camera.dwellTimer,  camera.waypointIndex};
+    };
+    const auto stillAfter = [&](double seconds, const char* what) {
+        const Moving before = moving();
+        const float rate = frameRate.instantFps;
+        Frame(seconds);
+        EXPECT_TRUE(moving() == before) << what;
+        EXPECT_EQ(frameRate.instantFps, rate) << what;
+        EXPECT_TRUE(std::isfinite(frameRate.averageFps) && std::isfinite(settings.frames)) << what;
+    };
+    for (int frame = 0; frame < 15; ++frame)
+        Frame(1.0 / 30);
+    ASSERT_EQ(camera.waypointIndex, 1); // turning toward waypoint 1
+    stillAfter(0.0, "same millisecond");
+    for (int frame = 0; frame < 27; ++frame)
+        Frame(1.0 / 30);
+    ASSERT_GT(camera.dwellTimer, 0.0f); // resting at waypoint 1
+    ASSERT_LT(camera.dwellTimer, 1000.0f);
+    stillAfter(0.1, "across the wrap");
+    ASSERT_LT(frameTimer.delta, -4e6);
+    // The next frame moves again, by its own time.
+    const Moving before = moving();
+    Frame(0.04);
+    EXPECT_NEAR(bodyNode.local[12], before.x - 50.0f * 0.04f, 1e-3f);
+    EXPECT_NEAR(camera.dwellTimer, before.dwell - 40.0f, 0.1f);
+}
+
+TEST_F(SceneFrames, EachStepPlacesTheHeadAndSwordAgainAndTheCameraAimsAtTheHead) {
+    settings.autocam = false;
+    Start();
+    for (int step = 1; step <= 16; ++step) {
+        Frame(0.11);
+        ASSERT_EQ(headNode.meshIndex, 2 + 2 * (step % 16));
+        // Head and sword hang from the body as their new keyframes and the
+        // body's new keyframe place them.
+        for (SceneNode* node : {&headNode, &swordNode}) {
+            SceneNode placed = *node;
+            ComposeChildLocal(placed, bodyNode, meshes);
+            EXPECT_TRUE(std::equal(node->local.m, node->local.m + 16, placed.local.m))
+                << "step " << step << ", node " << node->meshIndex;
+        }
+        // The camera orbits the head keyframe of this step: its point is
+        // straight ahead of the eye, at the camera's distance.
+        const Vec3& head = meshes[headNode.meshIndex].position;
+        const Vec3& body = meshes[bodyNode.meshIndex].position;
+        const Vec3 centre = Mat4TransformPoint(
+            bodyNode.local, Vec3{head.x - body.x, head.y - body.y, head.z - body.z});
+        const Vec3 seen = Mat4TransformPoint(camera.characterView, centre);
+        EXPECT_NEAR(seen.x, 0.0f, 1e-3f) << "step " << step;
+        EXPECT_NEAR(seen.y, 0.0f, 1e-3f) << "step " << step;
+        EXPECT_NEAR(seen.z, -kStartCameraDistance, 1e-3f) << "step " << step;
+    }
+}
+
+TEST_F(SceneFrames, TheTerrainStaysInPlaceOnScreenWhileTheBodyWalks) {
+    // Frames of 1/8 s each step the keyframes and walk 6.25 units. Forty
+    // seconds later the body is at the same keyframe and 2,000 units (two
+    // floor-texture repeats) further: with the camera held still, the
+    // picture is the same.
+    settings.autocam = false;
+    Start();
+    RunTo(2.0, 8.0);
+    const Picture early = Shown();
+    const int32_t keyframe = bodyNode.meshIndex;
+    const float walkedFrom = bodyNode.local[12];
+    for (int frame = 1; frame < 320; ++frame) {
+        now_ += 125000;
+        SetVirtualTime(now_);
+        UpdateScene();
+    }
+    Frame(0.125);
+    ASSERT_EQ(bodyNode.meshIndex, keyframe);
+    ASSERT_NEAR(bodyNode.local[12], walkedFrom - 2000.0f, 0.1f);
+    const Picture late = Shown();
+    int changed = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const Pixel a = At(early, x, y), b = At(late, x, y);
+            changed += std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) > 24;
+        }
+    EXPECT_LT(changed, kWidth * kHeight / 200);
 }
 
 TEST_F(SceneFrames, NinjaDressesTheBodyAndTheCharacterStandsInTheMiddle) {

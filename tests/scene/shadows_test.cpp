@@ -122,6 +122,24 @@ TEST_F(ShadowDrawing, TheBodyHeadAndSwordCastThroughTheirTransforms) {
     EXPECT_EQ(bound, 0);
 }
 
+TEST_F(ShadowDrawing, ARotatedNodeTurnsBeforeTheBodyMovesIt) {
+    // Pure translations give the same place in either order; a turn does not.
+    MeshData body, head;
+    head.Triangle(0, 10, 0);
+    Mesh meshes[2] = {body.View(), head.View()};
+    SceneNode bodyNode, headNode, swordNode;
+    bodyNode.local[12] = 20.0f;
+    headNode.meshIndex = 1;
+    headNode.local = Mat4RotationY(1.5707964f); // (x, y, z) -> (z, y, -x)
+    swordNode.meshIndex = 0;
+    DrawShadows(bodyNode, headNode, swordNode, meshes, 2);
+    // Turned, then moved 20 along x: corners (20, 10, 0), (20, 10, -10),
+    // (10, 10, 0); on the floor (30, 10), (30, 0), (20, 10).
+    EXPECT_TRUE(Shadowed(28, 8));
+    EXPECT_FALSE(Shadowed(32, 8));  // moved but not turned
+    EXPECT_FALSE(Shadowed(8, -12)); // moved, then turned
+}
+
 TEST_F(ShadowDrawing, TrianglesFacingAwayAndMissingMeshesCastNothing) {
     MeshData data;
     data.Triangle(-40, 0, 0, /*reversed=*/true).Triangle(10, 0, 0);

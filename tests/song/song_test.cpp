@@ -71,6 +71,28 @@ double PlayLength(const xm::Module& module) {
     return seconds;
 }
 
+// The first cell of every row of one pass through the orders, in play order,
+// following pattern breaks.
+std::vector<const xm::Cell*> PlayedRows(const xm::Module& module) {
+    std::vector<const xm::Cell*> rows;
+    size_t order = 0;
+    int row = 0;
+    while (order < module.orders.size() && rows.size() < 100000) {
+        const xm::Pattern& pattern = module.patterns[module.orders[order]];
+        const xm::Cell* cells = &pattern.cells[static_cast<size_t>(row) * module.channelCount];
+        rows.push_back(cells);
+        int breakTo = -1;
+        for (int c = 0; c < module.channelCount; ++c)
+            if (cells[c].effect == xm::kEffectPatternBreak)
+                breakTo = (cells[c].parameter >> 4) * 10 + (cells[c].parameter & 15);
+        if (breakTo >= 0 || ++row >= pattern.rows) {
+            ++order;
+            row = breakTo >= 0 ? breakTo : 0;
+        }
+    }
+    return rows;
+}
+
 bool VolumeByteSupported(uint8_t v) {
     return v == 0 || (v >= 0x10 && v <= 0x50) || v >= 0x60;
 }
@@ -179,6 +201,40 @@ TEST_F(SongTest, InstrumentsUseEnvelopesLoopsAndBothSampleWidths) {
     EXPECT_TRUE(eightBit);
     EXPECT_TRUE(sixteenBit);
     EXPECT_TRUE(multiSample);
+}
+
+// The crash cymbal rings: no note comes on its channel while its volume
+// envelope lasts, and a key off lets its fade-out sound before the envelope
+// has ended.
+TEST_F(SongTest, TheCrashRingsOutAndFades) {
+    ASSERT_TRUE(composed_) << error_;
+    int crash = 0;
+    for (size_t i = 0; i < module_.instruments.size(); ++i)
+        if (module_.instruments[i].name == "crash")
+            crash = static_cast<int>(i) + 1;
+    ASSERT_NE(crash, 0);
+    const xm::Envelope& envelope = module_.instruments[crash - 1].volumeEnvelope;
+    ASSERT_TRUE(envelope.on && !envelope.sustain && !envelope.loop);
+    const size_t ringing =
+        (envelope.points.back().x + module_.defaultTempo - 1) / module_.defaultTempo; // rows
+    const std::vector<const xm::Cell*> rows = PlayedRows(module_);
+    int strikes = 0;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < module_.channelCount; ++c) {
+            if (rows[r][c].instrument != crash)
+                continue;
+            ++strikes;
+            bool released = false;
+            for (size_t next = r + 1; next < std::min(rows.size(), r + 1 + ringing); ++next) {
+                const uint8_t note = rows[next][c].note;
+                EXPECT_TRUE(note == 0 || note == xm::kNoteKeyOff)
+                    << "row " << next << " cuts the crash of row " << r;
+                released = released || note == xm::kNoteKeyOff;
+            }
+            EXPECT_TRUE(released) << "the crash of row " << r << " is never released";
+        }
+    }
+    EXPECT_GE(strikes, 5);
 }
 
 TEST_F(SongTest, SamplesLoopWithoutClicks) {

@@ -28,7 +28,7 @@ namespace song {
 
 namespace {
 
-constexpr int kChannelCount = 10;
+constexpr int kChannelCount = 11;
 constexpr int kRowsPerBar = 16;
 constexpr int kPatternRows = 64;
 constexpr uint8_t kC4 = 49; // XM note that plays drums at their recorded rate
@@ -36,7 +36,8 @@ constexpr uint8_t kC4 = 49; // XM note that plays drums at their recorded rate
 enum Channel {
     kKickChannel,
     kSnareChannel, // snare and toms
-    kHatChannel,   // hats and crash
+    kHatChannel,   // hats
+    kCrashChannel, // the crash alone, so that nothing cuts it short
     kBassChannel,
     kPadChannelA,
     kPadChannelB,
@@ -233,7 +234,12 @@ class Composer {
         }
     }
 
-    void Crash(int bar, int volume) { Strike(Row(bar), kHatChannel, kC4, kCrash, volume); }
+    // A crash that rings through its envelope's decay for a bar, then is
+    // released so that its fade-out takes the tail away.
+    void Crash(int bar, int volume) {
+        Strike(Row(bar), kCrashChannel, kC4, kCrash, volume);
+        KeyOff(Row(bar + 1), kCrashChannel);
+    }
 
     // A tom that drops in pitch while it rings.
     void Tom(int row, int midi, int volume) {
