@@ -105,10 +105,15 @@ check "command lines come out of the settings file ($(wc -l <"$WORK/commands.txt
 
 # accepted ARGS...: the program, started with ARGS on the virtual display,
 # is still running after 1.5 s (a refused option ends it at once with 2) and
-# ends with 0 within a second of SIGTERM. Prints why when it does not.
+# ends with 0 within a second of SIGTERM. Prints why when it does not. ALSA
+# gets a configuration without a default device, so that no run plays into
+# a sound server that happens to be running: the program says so and goes
+# on silently.
+printf 'pcm.other { type null }\n' >"$WORK/no-sound.conf"
 accepted() {
     local pid i rc
-    timeout 30 "$program" "$@" >"$WORK/run.out" 2>"$WORK/run.err" &
+    ALSA_CONFIG_PATH=$WORK/no-sound.conf timeout 30 "$program" "$@" >"$WORK/run.out" \
+        2>"$WORK/run.err" &
     pid=$!
     sleep 1.5
     if ! kill -0 "$pid" 2>/dev/null; then
