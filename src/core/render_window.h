@@ -1,8 +1,9 @@
 // The window the scene is drawn into, as the portable code sees it.
 //
-// One small abstract class with seven operations; each platform has one
-// implementation (GlWindow on Windows, an off-screen one on the host), chosen
-// at link time through NewGlWindow. There is no virtual destructor: the owner
+// One small abstract class with seven operations; each program has one
+// implementation (GlWindow over WGL on Windows, GlWindow over GLX in the
+// native saver, an off-screen one through OSMesa in the host tools and
+// tests), chosen at link time through NewGlWindow. There is no virtual destructor: the owner
 // calls Destroy and deletes the object through its concrete type
 // (DeleteGlWindow).
 #pragma once

@@ -3,10 +3,11 @@
 //
 // A back-end plays one ring of 16-bit stereo PCM in an endless loop and says
 // how many bytes it has played; the playback control refills the ring behind
-// it from a thread the back-end starts. Each platform defines
-// PlatformWaveDevice once (the Windows wave output in wave_output_win32.cpp;
-// the null device on the host); the null device is built everywhere so that
-// the playback control can be tested without sound hardware.
+// it from a thread the back-end starts. Each program defines
+// PlatformWaveDevice once (the Windows wave output in wave_output_win32.cpp,
+// ALSA in wave_device_alsa.cpp for the native saver, the null device for the
+// host tools and tests); the null device is built everywhere so that the
+// playback control can be tested without sound hardware.
 //
 // All operations but position and sleep are called on the main thread only;
 // position and sleep are called by the mixer thread while it runs.
@@ -56,8 +57,8 @@ struct WaveDevice {
     void (*sleep)(int32_t milliseconds);
 };
 
-// The platform's device: the Windows wave output, or the null device on a
-// platform that has no back-end yet.
+// The program's device: the Windows wave output, ALSA, or the null device in
+// the host tools and tests.
 const WaveDevice& PlatformWaveDevice();
 
 // The null device: opens at any rate, plays nothing, and its position moves

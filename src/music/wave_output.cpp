@@ -18,10 +18,14 @@ Playback playback;
 
 namespace {
 
-void ReportError(const char* line) {
-    std::fputs(line, stdout);
+void PrintFailure(MusicFailure failure) {
+    std::fputs(failure == MusicFailure::NoDevice ? "Error upon initialization\n"
+                                                 : "Error loading song\n",
+               stdout);
     std::fflush(stdout);
 }
+
+MusicFailureReport failureReport = PrintFailure;
 
 void StopPlaybackHook(Song* song) {
     StopPlayback(song);
@@ -50,18 +54,22 @@ void SetWaveDevice(const WaveDevice& device) {
     playback.device = &device;
 }
 
+void SetMusicFailureReport(MusicFailureReport report) {
+    failureReport = report != nullptr ? report : PrintFailure;
+}
+
 void StartMusicOn(const WaveDevice& device, int id) {
     StopMusic();
     SetWaveDevice(device);
     SetMusicFileOps(OpenMusicResource, CloseResourceStream, ReadResourceStream, SeekResourceStream,
                     TellResourceStream);
     if (!OpenWaveOutput(kMusicRate)) {
-        ReportError("Error upon initialization\n");
+        failureReport(MusicFailure::NoDevice);
         return;
     }
     playback.musicSong = LoadSong(id);
     if (playback.musicSong == nullptr) {
-        ReportError("Error loading song\n"); // the device stays open until StopMusic
+        failureReport(MusicFailure::NoSong); // the device stays open until StopMusic
         return;
     }
     StartPlayback(playback.musicSong);

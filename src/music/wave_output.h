@@ -63,6 +63,15 @@ extern Playback playback;
 void StartMusic(int id);
 void StartMusicOn(const WaveDevice& device, int id);
 
+// The music start's two failures: no device, or no song.
+enum class MusicFailure { NoDevice, NoSong };
+// Tells of a failure of the music start. The default prints the two lines
+// above on standard output; the native saver says it in its own words on
+// standard error instead.
+using MusicFailureReport = void (*)(MusicFailure failure);
+// Installs the report; null puts the default back.
+void SetMusicFailureReport(MusicFailureReport report);
+
 // Frees the song, which stops its playback, and closes the device. Harmless
 // when the music never started.
 void StopMusic();

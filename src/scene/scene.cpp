@@ -21,6 +21,7 @@ FrameRate frameRate;
 KeyframeClock keyframeClock;
 TerrainNode* terrainRoot = nullptr;
 ScenePartHook scenePartHook = nullptr;
+SceneOverlay sceneOverlay = nullptr;
 
 namespace {
 
@@ -180,6 +181,8 @@ void DrawScene() {
     DrawSceneCharacter();
     PartDone(ScenePart::Character);
 
+    if (sceneOverlay != nullptr)
+        sceneOverlay();
     glFlush();
     glWindow->Swap();
     PartDone(ScenePart::Present);

@@ -48,7 +48,7 @@ void RenderFrame();
 void UpdateScene();
 
 // The drawing half of a frame, after UpdateScene: sky, terrain, shadows,
-// character, then glFlush and Swap.
+// character, the overlay when one is set, then glFlush and Swap.
 void DrawScene();
 
 // One keyframe step at tick count nowMs (milliseconds): blendFraction 0, the
@@ -70,6 +70,12 @@ enum class ScenePart { Sky, Terrain, Shadows, Character, Present };
 // off); the benchmark times the parts with it. Null in the screen saver.
 using ScenePartHook = void (*)(ScenePart part);
 extern ScenePartHook scenePartHook;
+
+// Called, when set, after the character and before the picture is
+// presented: the native saver draws its frame-rate line with it. Null
+// otherwise. Whatever state it changes, the next frame sets again.
+using SceneOverlay = void (*)();
+extern SceneOverlay sceneOverlay;
 
 // Tells the user that the heightmap resource is missing or short and ends the
 // process: a message box and a clean exit on Windows, a line on standard

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/gl.h"
-#include "glwindow/osmesa_window.h"
+#include "glwindow/gl_window_osmesa.h"
 
 class Offscreen {
   public:

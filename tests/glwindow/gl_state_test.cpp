@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/gl.h"
+#include "glwindow/fps_overlay.h"
 #include "glwindow/gl_state.h"
 
 namespace {
@@ -100,6 +101,28 @@ TEST(GlState, PrintLeavesTheTranslationAndWhite) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     PrintWithFont(base, 0.1f, 0.2f, nullptr);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(OverlayText, ThePrintPositionLandsOnThePixelAskedFor) {
+    const int sizes[][2] = {{640, 480}, {1024, 768}, {300, 600}, {97, 31}};
+    for (const auto& size : sizes) {
+        OffscreenContext context(size[0], size[1]);
+        ASSERT_TRUE(context.ok());
+        ApplyViewportProjection(size[0], size[1]);
+        const float wanted[][2] = {{8.0f, 8.0f}, {size[0] / 2.0f, size[1] - 20.0f}};
+        for (const auto& at : wanted) {
+            float x = 0.0f, y = 0.0f;
+            OverlayPrintPosition(size[0], size[1], at[0], at[1], x, y);
+            PrintWithFont(0, x, y, nullptr); // sets the raster position only
+            GLboolean valid = GL_FALSE;
+            glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+            GLfloat raster[4];
+            glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+            EXPECT_TRUE(valid);
+            EXPECT_NEAR(raster[0], at[0], 0.01) << size[0] << "x" << size[1];
+            EXPECT_NEAR(raster[1], at[1], 0.01) << size[0] << "x" << size[1];
+        }
+    }
 }
 
 // Print through a font whose list for character c only moves the raster

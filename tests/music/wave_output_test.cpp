@@ -541,4 +541,32 @@ TEST_F(WaveOutputTest, TheMusicStartReportsItsTwoFailures) {
     }
 }
 
+std::vector<MusicFailure> reportedFailures;
+
+TEST_F(WaveOutputTest, AnInstalledReportTellsOfTheFailuresInsteadOfTheLines) {
+    SetMusicFailureReport([](MusicFailure failure) { reportedFailures.push_back(failure); });
+    testing::internal::CaptureStdout();
+    {
+        SongResource resource(WriteXm(MelodySong()));
+        NullWave().refuseOpen = true;
+        StartMusicOn(loggedDevice, kMusicResourceId);
+        NullWave().refuseOpen = false;
+    }
+    {
+        SongResource resource(std::vector<uint8_t>{'n', 'o'});
+        StartMusicOn(loggedDevice, kMusicResourceId);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(reportedFailures,
+              (std::vector<MusicFailure>{MusicFailure::NoDevice, MusicFailure::NoSong}));
+    StopMusic();
+
+    SetMusicFailureReport(nullptr); // the two lines again
+    SongResource resource(std::vector<uint8_t>{'n', 'o'});
+    testing::internal::CaptureStdout();
+    StartMusicOn(loggedDevice, kMusicResourceId);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error loading song\n");
+    StopMusic();
+}
+
 } // namespace

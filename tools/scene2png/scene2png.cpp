@@ -20,7 +20,7 @@
 #include "core/settings.h"
 #include "core/shell_state.h"
 #include "glwindow/frame_timer.h"
-#include "glwindow/osmesa_window.h"
+#include "glwindow/gl_window_osmesa.h"
 #include "glwindow/virtual_clock.h"
 #include "png_file.h"
 #include "scene/camera.h"

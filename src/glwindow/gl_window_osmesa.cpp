@@ -1,4 +1,4 @@
-#include "glwindow/osmesa_window.h"
+#include "glwindow/gl_window_osmesa.h"
 
 #include <GL/osmesa.h>
 

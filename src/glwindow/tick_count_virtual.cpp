@@ -1,4 +1,4 @@
-// On the host the tick count follows the virtual clock.
+// In the host tools and tests the tick count follows the virtual clock.
 #include "glwindow/tick_count.h"
 #include "glwindow/virtual_clock.h"
 

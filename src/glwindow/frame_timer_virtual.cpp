@@ -1,4 +1,4 @@
-// On the host the program's frame timer runs on the virtual clock.
+// In the host tools and tests the frame timer runs on the virtual clock.
 #include "glwindow/frame_timer.h"
 #include "glwindow/virtual_clock.h"
 

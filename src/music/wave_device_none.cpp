@@ -1,4 +1,5 @@
-// The host has no sound back-end yet: its music plays into the null device.
+// The host tools and tests have no sound device: their music plays into the
+// null device.
 #include "music/wave_device.h"
 
 const WaveDevice& PlatformWaveDevice() {

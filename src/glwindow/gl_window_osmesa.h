@@ -7,7 +7,7 @@
 #pragma once
 
 #ifdef _WIN32
-#error "osmesa_window.h is the host's window; Windows uses gl_window_win32.h"
+#error "gl_window_osmesa.h is the host tools' window; Windows uses gl_window_win32.h"
 #endif
 
 #include <cstdint>

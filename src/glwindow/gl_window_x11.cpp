@@ -1,0 +1,379 @@
+#include "glwindow/gl_window_x11.h"
+
+#include <GL/glx.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/gl.h"
+#include "glwindow/gl_state.h"
+
+namespace {
+
+constexpr const char* kTitle = "Fan Tazro Screensaver 3D";
+constexpr int kOwnWidth = 1024;
+constexpr int kOwnHeight = 768;
+// Fonts for the overlay, the first the server has wins: a 12-pixel sans
+// serif like the Windows one, or the server's built-in "fixed".
+constexpr const char* kFontNames[] = {
+    "-*-helvetica-medium-r-normal--12-*-*-*-p-*-iso8859-1",
+    "-*-dejavu sans-medium-r-normal--12-*-*-*-p-*-iso8859-1",
+    "fixed",
+};
+
+Display* display = nullptr;
+Atom wmProtocols = None;
+Atom wmDeleteWindow = None;
+void (*connectionLost)() = nullptr;
+
+// The first protocol error since the last look: Xlib reports them
+// asynchronously through the handler, which only notes them.
+struct ProtocolError {
+    bool seen = false;
+    unsigned char code = 0;
+    unsigned char request = 0;
+    XID resource = 0;
+} protocolError;
+char errorText[256] = "";
+
+int NoteProtocolError(Display*, XErrorEvent* event) {
+    if (!protocolError.seen) {
+        protocolError.seen = true;
+        protocolError.code = event->error_code;
+        protocolError.request = event->request_code;
+        protocolError.resource = event->resourceid;
+    }
+    return 0;
+}
+
+int ConnectionBroken(Display*) {
+    if (connectionLost != nullptr)
+        connectionLost();
+    return 0; // Xlib ends the process
+}
+
+void Refuse(const char* format, ...) {
+    std::fprintf(stderr, "tazroscr: cannot draw: ");
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+    std::exit(1);
+}
+
+Window XWindow(WindowHandle handle) {
+    return static_cast<Window>(reinterpret_cast<uintptr_t>(handle));
+}
+
+class GlWindow final : public RenderWindow {
+  public:
+    bool Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
+    bool Destroy() override;
+    bool GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
+    bool GetRect(WindowRect& rect) override;
+    bool Resize(int32_t width, int32_t height) override;
+    bool Swap() override;
+    bool Print(float x, float y, const char* text) override;
+
+    uint32_t fontBase = 0;
+    bool created = false;
+    Window window = None;
+    bool ownWindow = false; // made here, so it may be changed and read from
+    Colormap colormap = None;
+    GLXContext glContext = nullptr;
+    bool doubleBuffered = true;
+    int32_t height = 0;
+    int32_t width = 0;
+    int32_t colourBits = 0;
+
+  private:
+    XVisualInfo* MakeOwnWindow();
+    XVisualInfo* AdoptWindow(Window given);
+    void CreateOverlayFont();
+};
+
+// A double-buffered RGBA visual with a depth buffer, as the Windows pixel
+// format asks for, and a window of that visual.
+XVisualInfo* GlWindow::MakeOwnWindow() {
+    int attributes[] = {
+        GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 1,   GLX_GREEN_SIZE, 1, GLX_BLUE_SIZE,
+        1,        GLX_DEPTH_SIZE,   16,           None};
+    const int screen = DefaultScreen(display);
+    XVisualInfo* visual = glXChooseVisual(display, screen, attributes);
+    if (visual == nullptr)
+        Refuse("the X server offers no double-buffered OpenGL visual with a depth buffer");
+    const Window root = RootWindow(display, screen);
+    colormap = XCreateColormap(display, root, visual->visual, AllocNone);
+    XSetWindowAttributes set = {};
+    set.colormap = colormap;
+    set.background_pixel = 0;
+    set.border_pixel = 0;
+    set.event_mask = StructureNotifyMask | KeyPressMask;
+    window =
+        XCreateWindow(display, root, 0, 0, kOwnWidth, kOwnHeight, 0, visual->depth, InputOutput,
+                      visual->visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &set);
+    ownWindow = true;
+    XStoreName(display, window, kTitle);
+    XClassHint classHint = {const_cast<char*>("tazroscr"), const_cast<char*>("Tazroscr")};
+    XSetClassHint(display, window, &classHint);
+    XSetWMProtocols(display, window, &wmDeleteWindow, 1);
+    XMapWindow(display, window);
+    width = kOwnWidth;
+    height = kOwnHeight;
+    return visual;
+}
+
+// Someone else's window: its own visual must carry OpenGL, with a depth
+// buffer; only its structure events (its size, its end) are asked for.
+XVisualInfo* GlWindow::AdoptWindow(Window given) {
+    XWindowAttributes attributes = {};
+    protocolError.seen = false;
+    if (XGetWindowAttributes(display, given, &attributes) == 0 || protocolError.seen)
+        Refuse("there is no window 0x%lx", static_cast<unsigned long>(given));
+    XVisualInfo wanted = {};
+    wanted.visualid = XVisualIDFromVisual(attributes.visual);
+    wanted.screen = XScreenNumberOfScreen(attributes.screen);
+    int count = 0;
+    XVisualInfo* visual = XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count);
+    if (visual == nullptr)
+        Refuse("the visual of window 0x%lx is unknown", static_cast<unsigned long>(given));
+    int useGl = 0, rgba = 0, doubleBuffer = 0, depth = 0;
+    glXGetConfig(display, visual, GLX_USE_GL, &useGl);
+    glXGetConfig(display, visual, GLX_RGBA, &rgba);
+    glXGetConfig(display, visual, GLX_DOUBLEBUFFER, &doubleBuffer);
+    glXGetConfig(display, visual, GLX_DEPTH_SIZE, &depth);
+    if (!useGl || !rgba || depth == 0)
+        Refuse("the visual 0x%lx of window 0x%lx has no RGBA OpenGL with a depth buffer",
+               static_cast<unsigned long>(wanted.visualid), static_cast<unsigned long>(given));
+    // Without a back buffer the frame is drawn where it is seen.
+    doubleBuffered = doubleBuffer != 0;
+    window = given;
+    ownWindow = false;
+    XSelectInput(display, window, StructureNotifyMask);
+    width = attributes.width;
+    height = attributes.height;
+    return visual;
+}
+
+bool GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
+    if (display == nullptr)
+        Refuse("no connection to an X server");
+    int errorBase = 0, eventBase = 0;
+    if (!glXQueryExtension(display, &errorBase, &eventBase))
+        Refuse("the X server has no OpenGL (GLX)");
+
+    XVisualInfo* visual = host == nullptr ? MakeOwnWindow() : AdoptWindow(XWindow(host));
+    glContext = glXCreateContext(display, visual, nullptr, True);
+    if (glContext == nullptr)
+        Refuse("OpenGL refuses a context for window 0x%lx", static_cast<unsigned long>(window));
+    glXGetConfig(display, visual, GLX_BUFFER_SIZE, &colourBits);
+    XFree(visual);
+    if (!glXMakeCurrent(display, window, glContext))
+        Refuse("OpenGL cannot draw into window 0x%lx", static_cast<unsigned long>(window));
+
+    Resize(width, height);
+    ApplyFixedGlState();
+    CreateOverlayFont();
+    created = true;
+    host = reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(window));
+    return true;
+}
+
+// The 96 display lists of characters 32 to 127 from an X font; they stay
+// empty when the server has none of the fonts.
+void GlWindow::CreateOverlayFont() {
+    fontBase = glGenLists(96);
+    for (const char* name : kFontNames) {
+        XFontStruct* font = XLoadQueryFont(display, name);
+        if (font == nullptr)
+            continue;
+        glXUseXFont(font->fid, 32, 96, static_cast<int>(fontBase));
+        XFreeFont(display, font);
+        break;
+    }
+}
+
+bool GlWindow::Destroy() {
+    if (display == nullptr)
+        return true;
+    if (glContext != nullptr) {
+        if (created)
+            glDeleteLists(fontBase, 96);
+        glXMakeCurrent(display, None, nullptr);
+        glXDestroyContext(display, glContext);
+        glContext = nullptr;
+    }
+    if (window != None) {
+        if (ownWindow)
+            XDestroyWindow(display, window);
+        else
+            XSelectInput(display, window, NoEventMask);
+        window = None;
+    }
+    if (colormap != None) {
+        XFreeColormap(display, colormap);
+        colormap = None;
+    }
+    XSync(display, False);
+    created = false;
+    return true;
+}
+
+bool GlWindow::GetSize(int32_t& w, int32_t& h, int32_t& bits) {
+    w = width;
+    h = height;
+    bits = colourBits;
+    return true;
+}
+
+bool GlWindow::GetRect(WindowRect& rect) {
+    int x = 0, y = 0;
+    Window child = None;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    rect = WindowRect{x, y, x + width, y + height};
+    return true;
+}
+
+bool GlWindow::Resize(int32_t w, int32_t h) {
+    ApplyViewportProjection(w, h);
+    width = w;
+    height = h;
+    return true;
+}
+
+bool GlWindow::Swap() {
+    if (doubleBuffered)
+        glXSwapBuffers(display, window);
+    else
+        glFinish();
+    return true;
+}
+
+bool GlWindow::Print(float x, float y, const char* text) {
+    PrintWithFont(fontBase, x, y, text);
+    return true;
+}
+
+GlWindow* TheWindow() {
+    return static_cast<GlWindow*>(glWindow);
+}
+
+} // namespace
+
+RenderWindow* glWindow = nullptr;
+
+RenderWindow* NewGlWindow() {
+    return new GlWindow();
+}
+
+void DeleteGlWindow(RenderWindow* window) {
+    delete static_cast<GlWindow*>(window);
+}
+
+bool ConnectDisplay(void (*onLost)()) {
+    display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        const char* name = XDisplayName(nullptr);
+        std::fprintf(stderr, "tazroscr: cannot open display '%s'\n", name != nullptr ? name : "");
+        return false;
+    }
+    connectionLost = onLost;
+    XSetErrorHandler(NoteProtocolError);
+    XSetIOErrorHandler(ConnectionBroken);
+    wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    return true;
+}
+
+void DisconnectDisplay() {
+    if (display == nullptr)
+        return;
+    XCloseDisplay(display);
+    display = nullptr;
+}
+
+int DisplayConnectionFd() {
+    return display != nullptr ? ConnectionNumber(display) : -1;
+}
+
+WindowHandle RootWindowHandle() {
+    return reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(DefaultRootWindow(display)));
+}
+
+WindowHandle WindowHandleFromId(uint32_t id) {
+    return reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(id));
+}
+
+WindowRun HandleWindowEvents() {
+    GlWindow* self = TheWindow();
+    if (display == nullptr || self == nullptr)
+        return WindowRun::Gone;
+    WindowRun run = WindowRun::Go;
+    bool resized = false;
+    int32_t newWidth = self->width, newHeight = self->height;
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        switch (event.type) {
+        case ConfigureNotify:
+            if (event.xconfigure.window == self->window) {
+                newWidth = event.xconfigure.width;
+                newHeight = event.xconfigure.height;
+                resized = true;
+            }
+            break;
+        case DestroyNotify:
+            if (event.xdestroywindow.window == self->window) {
+                self->window = None; // nothing left to release
+                run = WindowRun::Gone;
+            }
+            break;
+        case ClientMessage:
+            if (self->ownWindow && event.xclient.message_type == wmProtocols &&
+                static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow)
+                run = WindowRun::Close;
+            break;
+        case KeyPress:
+            if (self->ownWindow) {
+                const KeySym key = XLookupKeysym(&event.xkey, 0);
+                if (key == XK_Escape || key == XK_q)
+                    run = WindowRun::Close;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (run != WindowRun::Go)
+        return run;
+    if (protocolError.seen) {
+        // Drawing into a window that has just gone is how a run under the
+        // daemon may end; anything else is a real refusal.
+        const bool windowGone =
+            (protocolError.code == BadWindow || protocolError.code == BadDrawable) &&
+            protocolError.resource == self->window;
+        if (windowGone) {
+            self->window = None;
+            return WindowRun::Gone;
+        }
+        char text[160] = "";
+        XGetErrorText(display, protocolError.code, text, sizeof text);
+        std::snprintf(errorText, sizeof errorText, "%s (request %u, resource 0x%lx)", text,
+                      protocolError.request, static_cast<unsigned long>(protocolError.resource));
+        protocolError.seen = false;
+        return WindowRun::Failed;
+    }
+    if (resized && (newWidth != self->width || newHeight != self->height))
+        self->Resize(newWidth, newHeight);
+    return WindowRun::Go;
+}
+
+const char* WindowRunError() {
+    return errorText;
+}

@@ -1,0 +1,172 @@
+// Entry point of the native saver, an XScreenSaver hack: the settings from
+// the options over the defaults, the scene set up in the window the options
+// name, a frame every --delay microseconds until a stop signal, the window's
+// end or, in its own window, the user closes it; then the shutdown, with the
+// music first. The exit code is 0 when a signal, the window's end or the
+// user ends the run; 1 when it cannot draw or the X server refuses it; 2
+// after a bad option.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "character/mesh.h"
+#include "core/resources_embedded.h"
+#include "core/settings.h"
+#include "core/shell_state.h"
+#include "core/version.h"
+#include "glwindow/fps_overlay.h"
+#include "glwindow/frame_timer.h"
+#include "glwindow/gl_window_x11.h"
+#include "music/wave_device_alsa.h"
+#include "music/wave_output.h"
+#include "scene/scene.h"
+#include "scene/scene_music.h"
+#include "shell/hack_options.h"
+#include "shell/stop_signals.h"
+#include "terrain/name_lists.h"
+
+namespace {
+
+constexpr const char* kProgram = "tazroscr";
+// The frame-rate line starts this many pixels from the lower left corner.
+constexpr float kFpsMargin = 8.0f;
+
+EmbeddedResources embeddedResources(kEmbeddedResources, kEmbeddedResourceCount);
+FpsCounter fpsCounter;
+
+void DrawFpsLine() {
+    CountFpsFrame(fpsCounter, frameTimer.delta);
+    if (fpsCounter.text[0] == '\0')
+        return;
+    int32_t width = 0, height = 0, bits = 0;
+    glWindow->GetSize(width, height, bits);
+    float x = 0.0f, y = 0.0f;
+    OverlayPrintPosition(width, height, kFpsMargin, kFpsMargin, x, y);
+    glWindow->Print(x, y, fpsCounter.text);
+}
+
+void ReportMusicFailure(MusicFailure failure) {
+    if (failure == MusicFailure::NoDevice)
+        std::fprintf(stderr, "%s: no sound: ALSA device \"%s\": %s; the scene goes on silently\n",
+                     kProgram, kAlsaDeviceName, AlsaDeviceError());
+    else
+        std::fprintf(stderr, "%s: the embedded song cannot be loaded; the scene goes on silently\n",
+                     kProgram);
+}
+
+// The X connection broke (the server ended, or the session): Xlib would end
+// the process with code 1 once this returns, and nothing can be drawn or
+// released on that connection any more. The music is stopped (its thread
+// ended, the sound device dropped and closed) and the run ends with 0, as
+// for a stop signal.
+void ConnectionLost() {
+    StopSceneMusic();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(0);
+}
+
+// Music first (it waits for the mixer thread), then the window, then the
+// meshes, then the connection.
+void Shutdown() {
+    StopSceneMusic();
+    if (glWindow != nullptr) {
+        glWindow->Destroy();
+        DeleteGlWindow(glWindow);
+        glWindow = nullptr;
+    }
+    FreeCharacterMeshes();
+    DisconnectDisplay();
+}
+
+// Handles the window's events and waits until the next frame is due at
+// deadline (monotonic microseconds), a stop signal comes or the window's
+// events end the run.
+WindowRun WaitForNextFrame(int64_t deadline) {
+    for (;;) {
+        const WindowRun run = HandleWindowEvents();
+        if (run != WindowRun::Go || StopSignalled())
+            return run;
+        const int64_t left = deadline - MonotonicMicroseconds();
+        if (left <= 0)
+            return WindowRun::Go;
+        WaitForInputOrStop(DisplayConnectionFd(), left);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    InstallStopSignals();
+
+    SetDefaultSettings(settings);
+    BuildNameLists();
+    HackOptions options;
+    char message[256];
+    switch (ParseHackOptions(argc, argv, options, settings, message, sizeof message)) {
+    case HackCommand::Help:
+        PrintHackUsage(stdout, kProgram);
+        return 0;
+    case HackCommand::Version:
+        std::printf("%s %s\n", kProgram, TAZRO_VERSION);
+        return 0;
+    case HackCommand::Error:
+        std::fprintf(stderr, "%s: %s\n", kProgram, message);
+        PrintHackUsage(stderr, kProgram);
+        return 2;
+    case HackCommand::Run:
+        break;
+    }
+    WindowTarget target;
+    if (!ResolveWindowTarget(options, std::getenv("XSCREENSAVER_WINDOW"), target, message,
+                             sizeof message)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, message);
+        return 1;
+    }
+
+    SetResourceSource(&embeddedResources);
+    SetMusicFailureReport(ReportMusicFailure);
+    if (StopSignalled())
+        return 0;
+    if (!ConnectDisplay(ConnectionLost))
+        return 1;
+    switch (target.kind) {
+    case WindowTargetKind::Own:
+        hostWindow = nullptr;
+        break;
+    case WindowTargetKind::Root:
+        hostWindow = RootWindowHandle();
+        break;
+    case WindowTargetKind::Given:
+        hostWindow = WindowHandleFromId(target.id);
+        break;
+    }
+    // The scene runs until something ends it, as the Windows saver's full
+    // screen does; the window it draws into is hostWindow's.
+    saverMode = SaverMode::FullScreen;
+    if (StopSignalled()) {
+        DisconnectDisplay();
+        return 0;
+    }
+    SetupScene(nullptr);
+    if (options.fps)
+        sceneOverlay = DrawFpsLine;
+
+    int exitCode = 0;
+    while (!StopSignalled()) {
+        const int64_t frameStart = MonotonicMicroseconds();
+        RenderFrame();
+        // The delay counts from the start of the frame, the frame's own time
+        // included; 0 draws the next frame at once.
+        const WindowRun run = WaitForNextFrame(frameStart + options.delayMicroseconds);
+        if (run == WindowRun::Failed) {
+            std::fprintf(stderr, "%s: the X server refused: %s\n", kProgram, WindowRunError());
+            exitCode = 1;
+        }
+        if (run != WindowRun::Go)
+            break;
+    }
+    Shutdown();
+    return exitCode;
+}

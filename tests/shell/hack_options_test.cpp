@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "shell/hack_options.h"
+
+namespace {
+
+struct Parsed {
+    HackCommand command;
+    HackOptions options;
+    Settings settings;
+    std::string message;
+};
+
+Parsed Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "tazroscr");
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    Parsed parsed;
+    SetDefaultSettings(parsed.settings);
+    char message[256];
+    parsed.command = ParseHackOptions(static_cast<int>(args.size()), argv.data(), parsed.options,
+                                      parsed.settings, message, sizeof message);
+    parsed.message = message;
+    return parsed;
+}
+
+// The same arguments with every "--" option written with one dash.
+std::vector<std::string> OneDash(std::vector<std::string> args) {
+    for (std::string& arg : args)
+        if (arg.rfind("--", 0) == 0)
+            arg.erase(0, 1);
+    return args;
+}
+
+void ExpectSame(const Parsed& got, const HackOptions& options, const Settings& settings,
+                const std::string& what) {
+    EXPECT_EQ(got.command, HackCommand::Run) << what << ": " << got.message;
+    EXPECT_EQ(got.options.root, options.root) << what;
+    EXPECT_EQ(got.options.windowId, options.windowId) << what;
+    EXPECT_EQ(got.options.fps, options.fps) << what;
+    EXPECT_EQ(got.options.delayMicroseconds, options.delayMicroseconds) << what;
+    EXPECT_EQ(got.settings.ninja, settings.ninja) << what;
+    EXPECT_EQ(got.settings.sombras, settings.sombras) << what;
+    EXPECT_EQ(got.settings.invtex, settings.invtex) << what;
+    EXPECT_EQ(got.settings.autocam, settings.autocam) << what;
+    EXPECT_EQ(got.settings.musica, settings.musica) << what;
+    EXPECT_EQ(got.settings.interpol, settings.interpol) << what;
+    EXPECT_EQ(got.settings.tipoIlum, settings.tipoIlum) << what;
+    EXPECT_EQ(got.settings.nCamara, settings.nCamara) << what;
+    EXPECT_EQ(got.settings.nSuelo, settings.nSuelo) << what;
+}
+
+TEST(HackOptions, EveryOptionWithOneDashOrTwoOverTheWindowsDefaults) {
+    struct Case {
+        std::vector<std::string> args;
+        std::function<void(HackOptions&, Settings&)> expect;
+    };
+    const std::vector<Case> cases = {
+        {{}, [](HackOptions&, Settings&) {}},
+        {{"--root"}, [](HackOptions& o, Settings&) { o.root = true; }},
+        {{"--window-id", "0x1a00003"}, [](HackOptions& o, Settings&) { o.windowId = 0x1a00003; }},
+        {{"--window-id", "4660"}, [](HackOptions& o, Settings&) { o.windowId = 4660; }},
+        {{"--window-id=0X2B"}, [](HackOptions& o, Settings&) { o.windowId = 0x2b; }},
+        {{"--fps"}, [](HackOptions& o, Settings&) { o.fps = true; }},
+        {{"--delay", "0"}, [](HackOptions& o, Settings&) { o.delayMicroseconds = 0; }},
+        {{"--delay", "2147483647"},
+         [](HackOptions& o, Settings&) { o.delayMicroseconds = 2147483647; }},
+        {{"--ninja"}, [](HackOptions&, Settings& s) { s.ninja = true; }},
+        {{"--no-sombras"}, [](HackOptions&, Settings& s) { s.sombras = false; }},
+        {{"--no-sombras", "--sombras"}, [](HackOptions&, Settings&) {}},
+        {{"--invtex"}, [](HackOptions&, Settings& s) { s.invtex = true; }},
+        {{"--no-autocam"}, [](HackOptions&, Settings& s) { s.autocam = false; }},
+        {{"--no-autocam", "--autocam"}, [](HackOptions&, Settings&) {}},
+        {{"--no-musica"}, [](HackOptions&, Settings& s) { s.musica = false; }},
+        {{"--no-musica", "--musica"}, [](HackOptions&, Settings&) {}},
+        {{"--no-interpol"}, [](HackOptions&, Settings& s) { s.interpol = false; }},
+        {{"--no-interpol", "--interpol"}, [](HackOptions&, Settings&) {}},
+        {{"--tipo-ilum", "0"}, [](HackOptions&, Settings& s) { s.tipoIlum = 0; }},
+        {{"--tipo-ilum", "1"}, [](HackOptions&, Settings& s) { s.tipoIlum = 1; }},
+        {{"--suelo", "8"}, [](HackOptions&, Settings& s) { s.nSuelo = 8; }},
+        {{"--suelo", "8", "--suelo", "2"}, [](HackOptions&, Settings&) {}},
+        {{"--root", "--fps", "--delay", "20000", "--ninja", "--no-musica", "--tipo-ilum", "1"},
+         [](HackOptions& o, Settings& s) {
+             o.root = o.fps = true;
+             o.delayMicroseconds = 20000;
+             s.ninja = true;
+             s.musica = false;
+             s.tipoIlum = 1;
+         }},
+    };
+    for (const Case& c : cases) {
+        HackOptions options;
+        Settings settings;
+        SetDefaultSettings(settings);
+        c.expect(options, settings);
+        std::string what;
+        for (const std::string& arg : c.args)
+            what += arg + " ";
+        ExpectSame(Parse(c.args), options, settings, what);
+        ExpectSame(Parse(OneDash(c.args)), options, settings, "one dash: " + what);
+    }
+}
+
+TEST(HackOptions, HelpAndVersionInEitherForm) {
+    for (const char* arg : {"--help", "-help", "--version", "-version"}) {
+        const bool help = std::string(arg).find("help") != std::string::npos;
+        EXPECT_EQ(Parse({arg}).command, help ? HackCommand::Help : HackCommand::Version) << arg;
+    }
+}
+
+TEST(HackOptions, BadOptionsAndValuesAreRefusedWithTheReason) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--window-id"}, "wants a value"},
+        {{"--window-id", "0"}, "--window-id wants"},
+        {{"--window-id", "0x"}, "--window-id wants"},
+        {{"--window-id", "12ab"}, "--window-id wants"},
+        {{"--window-id", "-5"}, "--window-id wants"},
+        {{"--window-id", "0x100000000"}, "--window-id wants"},
+        {{"--delay", "-1"}, "--delay wants"},
+        {{"--delay", "1.5"}, "--delay wants"},
+        {{"--delay", "2147483648"}, "--delay wants"},
+        {{"--delay", ""}, "--delay wants"},
+        {{"--tipo-ilum", "3"}, "--tipo-ilum wants"},
+        {{"--tipo-ilum", "-1"}, "--tipo-ilum wants"},
+        {{"--suelo", "5"}, "--suelo wants"},
+        {{"--suelo", "8x"}, "--suelo wants"},
+        {{"--suelo"}, "wants a value"},
+        {{"--bogus"}, "'--bogus'"},
+        {{"--no-ninja"}, "'--no-ninja'"},
+        {{"--no"}, "'--no'"},
+        {{"--fps=1"}, "'--fps=1'"},
+        {{"stray"}, "unexpected argument 'stray'"},
+        {{"--root", "stray", "--fps"}, "unexpected argument 'stray'"},
+    };
+    for (const auto& [args, reason] : cases) {
+        for (bool oneDash : {false, true}) {
+            // The message quotes the option as it was written.
+            std::string expected = reason;
+            if (oneDash && expected.rfind("'--", 0) == 0)
+                expected.erase(1, 1);
+            const Parsed parsed = Parse(oneDash ? OneDash(args) : args);
+            EXPECT_EQ(parsed.command, HackCommand::Error) << args[0];
+            EXPECT_NE(parsed.message.find(expected), std::string::npos)
+                << args[0] << ": " << parsed.message;
+        }
+    }
+}
+
+TEST(WindowTarget, WindowIdThenXscreensaverWindowUnderRootThenRootThenOwn) {
+    struct Case {
+        bool root;
+        uint32_t windowId;
+        const char* environment;
+        bool ok;
+        WindowTargetKind kind;
+        uint32_t id;
+    };
+    const Case cases[] = {
+        {false, 0, nullptr, true, WindowTargetKind::Own, 0},
+        {false, 0, "0x400001", true, WindowTargetKind::Own, 0}, // only --root reads it
+        {true, 0, nullptr, true, WindowTargetKind::Root, 0},
+        {true, 0, "", true, WindowTargetKind::Root, 0},
+        {true, 0, "0x2a00007", true, WindowTargetKind::Given, 0x2a00007},
+        {true, 0, "12345", true, WindowTargetKind::Given, 12345},
+        {true, 0, " 0x10 \n", true, WindowTargetKind::Given, 0x10},
+        {false, 99, "0x5", true, WindowTargetKind::Given, 99},
+        {true, 99, "0x5", true, WindowTargetKind::Given, 99},
+        {true, 0, "window", false, WindowTargetKind::Own, 0},
+        {true, 0, "0", false, WindowTargetKind::Own, 0},
+        {true, 0, "0x12 0x13", false, WindowTargetKind::Own, 0},
+        {true, 0, "0x123456789", false, WindowTargetKind::Own, 0},
+    };
+    for (const Case& c : cases) {
+        HackOptions options;
+        options.root = c.root;
+        options.windowId = c.windowId;
+        WindowTarget target;
+        char message[128];
+        const std::string what = c.environment != nullptr ? c.environment : "(unset)";
+        EXPECT_EQ(ResolveWindowTarget(options, c.environment, target, message, sizeof message),
+                  c.ok)
+            << what;
+        if (!c.ok) {
+            EXPECT_NE(std::string(message).find("XSCREENSAVER_WINDOW"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(target.kind, c.kind) << what;
+        EXPECT_EQ(target.id, c.id) << what;
+    }
+}
+
+} // namespace
