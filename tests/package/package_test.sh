@@ -87,7 +87,7 @@ for needed in $(objdump -p "$program" | awk '$1 == "NEEDED" { print $2 }'); do
     owner=$(dpkg -S "$(readlink -f "$lib")" 2>/dev/null | head -1 | cut -d: -f1)
     [ -n "$owner" ] || owner=$(dpkg -S "$lib" 2>/dev/null | head -1 | cut -d: -f1)
     check "the dependencies name $owner, which holds $(basename "$lib")" \
-        sh -c "echo '$depends' | tr ',|' '\n\n' | sed 's/ *(.*//; s/^ *//' | grep -qx '$owner'"
+        sh -c "echo '$depends' | tr ',|' '\n\n' | sed 's/(.*//; s/^ *//; s/ *\$//' | grep -qx '$owner'"
 done
 check "the installed program prints its version ($("$program" --version 2>&1 | head -1))" \
     sh -c "'$program' --version 2>&1 | head -1 | grep -qw '$version'"
