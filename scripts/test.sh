@@ -72,6 +72,9 @@ suite host-tsan ctest --preset host-tsan
 suite debian-xm timeout 1200 sh tests/music/debian_xm.sh build/asan/tools/xm2wav/xm2wav
 # A short run of every fuzz target over its kept corpus (regressions included).
 suite fuzz-smoke bash scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
+# Both packages, made by CPack and checked: contents, lintian, an install into
+# a throw-away root, the command lines of the XScreenSaver settings file.
+suite packages sh -c 'bash scripts/package.sh && bash tests/package/package_test.sh'
 
 export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=$top/build/windows/e2e/prefix

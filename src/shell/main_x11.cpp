@@ -14,6 +14,7 @@
 #include "core/resources_embedded.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
+#include "core/version.h"
 #include "glwindow/fps_overlay.h"
 #include "glwindow/frame_timer.h"
 #include "glwindow/gl_window_x11.h"
@@ -24,7 +25,6 @@
 #include "shell/hack_options.h"
 #include "shell/stop_signals.h"
 #include "terrain/name_lists.h"
-#include "version.h"
 
 namespace {
 
