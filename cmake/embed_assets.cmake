@@ -52,5 +52,4 @@ const EmbeddedResource kEmbeddedResources[] = {
 ${entries}};
 const size_t kEmbeddedResourceCount = ${count};
 ")
-# Rewritten only when it changes, so that an unchanged table is not rebuilt.
-file(CONFIGURE OUTPUT "${OUTPUT}" CONTENT "${text}" @ONLY)
+file(WRITE "${OUTPUT}" "${text}")

@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools
     libgtest-dev googletest libbenchmark-dev
     libosmesa6-dev libglu1-mesa-dev libpng-dev
+    libx11-dev libgl-dev libasound2-dev libasound2-plugins
     wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick
     pulseaudio pulseaudio-utils sox
     openmpt123 xmp

@@ -1,18 +1,41 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the screen saver under Wine.
-# With a display: full screen until a key, a click or a mouse move ends it.
-# Without one: ten seconds on a virtual display, then a screenshot (and the
-# captured audio, when the saver plays music) under out/.
+# Installs what is missing, builds, and runs the screen saver under Wine, or
+# with --native the native Linux saver (tazroscr, the XScreenSaver hack).
+# With a display: under Wine full screen until a key, a click or a mouse move
+# ends it; natively in a window of its own until it is closed (or Escape or
+# q). Without one: ten seconds on a virtual display, then a screenshot (and
+# the captured audio, when the saver plays music) under out/.
+# Usage: scripts/run.sh [--native]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 
+native=0
+case "${1:-}" in
+"") ;;
+--native) native=1 ;;
+*)
+    echo "usage: scripts/run.sh [--native]" >&2
+    exit 2
+    ;;
+esac
+
 bash scripts/deps.sh
-bash scripts/build.sh
+if [ $native = 1 ]; then
+    # The native saver needs only the host build.
+    cmake --preset host >/dev/null
+    cmake --build --preset host -j "${JOBS:-$(nproc)}"
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        echo "Running the native screen saver in a window: close it, or press Escape or q."
+        exec build/host/tazroscr
+    fi
+else
+    bash scripts/build.sh
+fi
 
 export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+if [ $native = 0 ] && [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix in $WINEPREFIX ..."
     timeout 300 wineboot -i >/dev/null 2>&1
     # wineboot returns while the new prefix is still being set up in the
@@ -20,12 +43,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     timeout 300 wineserver -w || true
 fi
 # Wine's own fonts, which Debian's Wine does not find by itself.
-if [ -d /usr/share/wine/fonts ]; then
+if [ $native = 0 ] && [ -d /usr/share/wine/fonts ]; then
     mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
     cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 fi
 
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+if [ $native = 0 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     echo "Running the screen saver full screen: press a key or move the mouse to end it."
     exec wine build/windows/tazroscr.scr /s
 fi
@@ -43,7 +66,6 @@ export XDG_RUNTIME_DIR=$top/build/run-pulse
 export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 audio=0
-rm -f out/audio.wav
 # A server left from an earlier run on this folder is reused.
 timeout 5 pactl info >/dev/null 2>&1 ||
     timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
@@ -57,33 +79,49 @@ stop_audio() {
     pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null) && kill "$pid" 2>/dev/null
     return 0
 }
-trap 'kill $xvfb 2>/dev/null; timeout 20 wineserver -k 2>/dev/null; stop_audio' EXIT
+trap 'kill $xvfb 2>/dev/null; [ $native = 1 ] || timeout 20 wineserver -k 2>/dev/null; stop_audio' EXIT
 
-echo "No display: running the screen saver for ten seconds on virtual display $DISPLAY ..."
+# The native saver's files are named apart from the Wine run's.
+if [ $native = 1 ]; then
+    prefix=native-
+    command=("$top/build/host/tazroscr" --root)
+    what="native screen saver"
+else
+    prefix=
+    command=(wine "$top/build/windows/tazroscr.scr" /s)
+    what="screen saver"
+fi
+shot=out/${prefix}screenshot.png
+audio_file=out/${prefix}audio.wav
+rm -f "$audio_file"
+
+echo "No display: running the $what for ten seconds on virtual display $DISPLAY ..."
 if [ $audio = 1 ]; then
     timeout 60 parec -d capture.monitor --format=s16le --rate=44100 --channels=2 \
-        --file-format=wav out/audio.wav &
+        --file-format=wav "$audio_file" &
     recorder=$!
 fi
-timeout 60 wine "$top/build/windows/tazroscr.scr" /s >out/saver-output.txt 2>&1 &
+# The native saver plays through ALSA's default device, which reaches the
+# sound server through ALSA's PulseAudio plugin.
+timeout 60 "${command[@]}" >"out/${prefix}saver-output.txt" 2>&1 &
 saver=$!
 sleep 10
-rm -f out/screenshot.png
+rm -f "$shot"
 status=0
 if ! kill -0 $saver 2>/dev/null; then
     wait $saver && code=0 || code=$?
-    echo "The screen saver ended early (exit code $code); its output is in out/saver-output.txt." >&2
+    echo "The $what ended early (exit code $code); its output is in out/${prefix}saver-output.txt." >&2
     status=1
-elif ! import -window root out/screenshot.png; then
+elif ! import -window root "$shot"; then
     echo "No screenshot could be taken of display $DISPLAY." >&2
     status=1
 fi
 kill $saver 2>/dev/null || true
 wait $saver 2>/dev/null || true
-[ $status = 0 ] && echo "Screenshot: $top/out/screenshot.png"
+[ $status = 0 ] && echo "Screenshot: $top/$shot"
 if [ $audio = 1 ]; then
     kill $recorder 2>/dev/null || true
     wait $recorder 2>/dev/null || true
-    echo "Audio:      $top/out/audio.wav"
+    echo "Audio:      $top/$audio_file"
 fi
 exit $status

@@ -10,12 +10,18 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <vector>
+
 #include "core/gl.h"
+#include "core/resources.h"
 #include "glwindow/gl_state.h"
+#include "glwindow/window_icon.h"
 
 namespace {
 
 constexpr const char* kTitle = "Fan Tazro Screensaver 3D";
+constexpr int kIconResource = 101;
+constexpr const char* kIconResourceType = "ICON";
 constexpr int kOwnWidth = 1024;
 constexpr int kOwnHeight = 768;
 // Fonts for the overlay, the first the server has wins: a 12-pixel sans
@@ -98,6 +104,20 @@ class GlWindow final : public RenderWindow {
     void CreateOverlayFont();
 };
 
+// The program's icon, the Windows window's, for the window manager. Its
+// 32-bit property items are longs, as Xlib wants them.
+void SetWindowIcon(Window window) {
+    ResourceBytes bytes;
+    std::vector<uint32_t> icon;
+    if (!FindResourceBytes(kIconResourceType, kIconResource, bytes) ||
+        !DecodeWindowIcon(bytes.data, bytes.size, icon) || icon.empty())
+        return;
+    const std::vector<unsigned long> items(icon.begin(), icon.end());
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(items.data()),
+                    static_cast<int>(items.size()));
+}
+
 // A double-buffered RGBA visual with a depth buffer, as the Windows pixel
 // format asks for, and a window of that visual.
 XVisualInfo* GlWindow::MakeOwnWindow() {
@@ -123,6 +143,7 @@ XVisualInfo* GlWindow::MakeOwnWindow() {
     XClassHint classHint = {const_cast<char*>("tazroscr"), const_cast<char*>("Tazroscr")};
     XSetClassHint(display, window, &classHint);
     XSetWMProtocols(display, window, &wmDeleteWindow, 1);
+    SetWindowIcon(window);
     XMapWindow(display, window);
     width = kOwnWidth;
     height = kOwnHeight;
@@ -136,6 +157,9 @@ XVisualInfo* GlWindow::AdoptWindow(Window given) {
     protocolError.seen = false;
     if (XGetWindowAttributes(display, given, &attributes) == 0 || protocolError.seen)
         Refuse("there is no window 0x%lx", static_cast<unsigned long>(given));
+    if (attributes.c_class == InputOnly)
+        Refuse("window 0x%lx takes input only and shows nothing",
+               static_cast<unsigned long>(given));
     XVisualInfo wanted = {};
     wanted.visualid = XVisualIDFromVisual(attributes.visual);
     wanted.screen = XScreenNumberOfScreen(attributes.screen);

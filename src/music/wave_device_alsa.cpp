@@ -137,6 +137,13 @@ bool Play(const void* ring, uint32_t bytes) {
     handedOver = 0;
     failed = false;
     HandOver(); // fills ALSA's buffer, which starts the stream
+    if (failed) {
+        NoteError("it refuses the sound", -EIO);
+        snd_pcm_drop(pcm);
+        ringData = nullptr;
+        ringSize = 0;
+        return false;
+    }
     return true;
 }
 

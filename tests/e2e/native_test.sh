@@ -102,7 +102,7 @@ until_running() {
 # figures FILE [GEOMETRY]: a picture (or a crop of it) scaled to 64 x 48
 # cells, as "name value" lines: mean brightness, spread of the brightness,
 # floor (per cent of the bottom quarter in the floor's colours, red over
-# blue), white (cells of pure white).
+# blue).
 figures() {
     local crop=()
     [ -n "${2:-}" ] && crop=(-crop "$2" +repage)
@@ -199,6 +199,11 @@ rc=$?
 check "no X server: exit code 1 ($rc), one line ($(cat "$E2E_WORK/nodisplay.err"))" \
     [ $rc = 1 ] && [ "$(wc -l <"$E2E_WORK/nodisplay.err")" = 1 ]
 
+timeout 10 "$TAZROSCR" --window-id 0x1fffffff >/dev/null 2>"$E2E_WORK/nowindow.err"
+rc=$?
+check "--window-id of no window: exit code 1 ($rc), one line ($(cat "$E2E_WORK/nowindow.err"))" \
+    [ $rc = 1 ] && [ "$(wc -l <"$E2E_WORK/nowindow.err")" = 1 ]
+
 # --- its own window -----------------------------------------------------------
 start own --no-musica
 until_running 4
@@ -206,6 +211,8 @@ own=$(own_window)
 check "its own window has the Windows window's title" [ -n "$own" ]
 geometry=$(timeout 10 xwininfo -id "${own:-0}" 2>/dev/null | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
 check "its own window is 1024x768 ($geometry)" [ "$geometry" = 1024x768 ]
+check "its own window carries the program's icon (16, 32 and 48 pixels)" \
+    [ "$(timeout 10 xprop -id "${own:-0}" _NET_WM_ICON 2>/dev/null | grep -c 'Icon (\(16\|32\|48\) x')" = 3 ]
 own_shot=$(shot own)
 check "its own window shows the scene" a_scene "$own_shot" 1024x768+0+0
 check "without --fps nothing white in the lower left corner" \

@@ -11,7 +11,8 @@
 //                            longer black (first_frame_ms) and how often the
 //                            region changes per second over the next SECONDS
 //                            (fps), then ends COMMAND with SIGTERM and prints
-//                            how long it took (exit_ms) and its exit code
+//                            how long it took (exit_ms; killed after 5 s)
+//                            and its exit code
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
@@ -134,7 +135,15 @@ int Measure(double seconds, int x, int y, int w, int h, char** command) {
     const double stop = Now();
     kill(child, SIGTERM);
     int status = 0;
-    waitpid(child, &status, 0);
+    // A command that outlives SIGTERM by five seconds is killed.
+    while (waitpid(child, &status, WNOHANG) != child) {
+        if (Now() - stop > 5.0) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
+        Pause(0.005);
+    }
     std::printf("exit_ms %.0f\n", (Now() - stop) * 1000.0);
     std::printf("exit_code %d\n", WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
     return 0;

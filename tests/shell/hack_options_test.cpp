@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/settings.h"
@@ -39,22 +40,17 @@ std::vector<std::string> OneDash(std::vector<std::string> args) {
     return args;
 }
 
+// Every field the command line can set, in one comparable value.
+auto Fields(const HackOptions& o, const Settings& s) {
+    return std::make_tuple(o.root, o.windowId, o.fps, o.delayMicroseconds, s.ninja, s.sombras,
+                           s.invtex, s.autocam, s.musica, s.interpol, s.tipoIlum, s.nCamara,
+                           s.nSuelo);
+}
+
 void ExpectSame(const Parsed& got, const HackOptions& options, const Settings& settings,
                 const std::string& what) {
     EXPECT_EQ(got.command, HackCommand::Run) << what << ": " << got.message;
-    EXPECT_EQ(got.options.root, options.root) << what;
-    EXPECT_EQ(got.options.windowId, options.windowId) << what;
-    EXPECT_EQ(got.options.fps, options.fps) << what;
-    EXPECT_EQ(got.options.delayMicroseconds, options.delayMicroseconds) << what;
-    EXPECT_EQ(got.settings.ninja, settings.ninja) << what;
-    EXPECT_EQ(got.settings.sombras, settings.sombras) << what;
-    EXPECT_EQ(got.settings.invtex, settings.invtex) << what;
-    EXPECT_EQ(got.settings.autocam, settings.autocam) << what;
-    EXPECT_EQ(got.settings.musica, settings.musica) << what;
-    EXPECT_EQ(got.settings.interpol, settings.interpol) << what;
-    EXPECT_EQ(got.settings.tipoIlum, settings.tipoIlum) << what;
-    EXPECT_EQ(got.settings.nCamara, settings.nCamara) << what;
-    EXPECT_EQ(got.settings.nSuelo, settings.nSuelo) << what;
+    EXPECT_EQ(Fields(got.options, got.settings), Fields(options, settings)) << what;
 }
 
 TEST(HackOptions, EveryOptionWithOneDashOrTwoOverTheWindowsDefaults) {
