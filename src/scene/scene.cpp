@@ -195,7 +195,7 @@ void RenderFrame() {
     DrawScene();
 }
 
-void ReleaseScene() {
+void ShutdownScene() {
     StopSceneMusic();
     if (glWindow != nullptr) {
         glWindow->Destroy();
@@ -203,6 +203,10 @@ void ReleaseScene() {
         glWindow = nullptr;
     }
     FreeCharacterMeshes();
+}
+
+void ReleaseScene() {
+    ShutdownScene();
     FreeTerrain(&terrainRoot);
     for (uint32_t& slot : textureSlots)
         slot = 0;

@@ -82,6 +82,11 @@ extern SceneOverlay sceneOverlay;
 // error and exit code 1 on the host.
 [[noreturn]] void RefuseMissingHeightmap();
 
+// The screen saver's shutdown, in its order: the music first (it waits for the
+// mixer thread), then the GL window is destroyed and deleted, then the meshes
+// are freed. The rest of the set-up goes with the process.
+void ShutdownScene();
+
 // Releases what SetupScene made (music, window, meshes, terrain), for tools
 // and tests that set a scene up more than once. The screen saver's own
 // shutdown releases only what it must.

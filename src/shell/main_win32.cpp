@@ -2,11 +2,9 @@
 // scene with its message loop, and tear down.
 #include <windows.h>
 
-#include "character/mesh.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
 #include "scene/scene.h"
-#include "scene/scene_music.h"
 #include "shell/command_line.h"
 #include "shell/config_dialog.h"
 #include "shell/settings_store.h"
@@ -33,15 +31,8 @@ void ChangePassword(HWND owner) {
     FreeLibrary(mpr);
 }
 
-// Music first (it waits for the mixer thread), then the window, then the meshes.
 void Shutdown() {
-    StopSceneMusic();
-    if (glWindow != nullptr) {
-        glWindow->Destroy();
-        DeleteGlWindow(glWindow);
-        glWindow = nullptr;
-    }
-    FreeCharacterMeshes();
+    ShutdownScene();
 }
 
 } // namespace

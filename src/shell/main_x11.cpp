@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "character/mesh.h"
 #include "core/resources_embedded.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
@@ -67,16 +66,9 @@ void ConnectionLost() {
     _exit(0);
 }
 
-// Music first (it waits for the mixer thread), then the window, then the
-// meshes, then the connection.
+// The scene's shutdown (music first), then the connection.
 void Shutdown() {
-    StopSceneMusic();
-    if (glWindow != nullptr) {
-        glWindow->Destroy();
-        DeleteGlWindow(glWindow);
-        glWindow = nullptr;
-    }
-    FreeCharacterMeshes();
+    ShutdownScene();
     DisconnectDisplay();
 }
 
