@@ -15,7 +15,6 @@ packages=(
     clang libclang-rt-14-dev
     clang-format bc perl
     xscreensaver lintian libxml2-utils libxml-libxml-perl icoutils dpkg-dev unzip file
-    libasound2-plugins
 )
 
 missing=()

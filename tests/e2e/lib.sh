@@ -189,7 +189,7 @@ field() {
 measure() {
     local crop=()
     [ -n "${2:-}" ] && crop=(-crop "$2" +repage)
-    convert "$1" "${crop[@]}" -alpha off -scale '128x96!' -depth 8 txt:- 2>/dev/null |
+    timeout 10 convert "$1" "${crop[@]}" -alpha off -scale '128x96!' -depth 8 txt:- 2>/dev/null |
         awk -F'[(),: ]+' '
         NR > 1 {
             x = $1; y = $2; r = $3; g = $4; b = $5
@@ -211,6 +211,16 @@ measure() {
 # value NAME: a figure from measure's output on stdin.
 value() {
     awk -v k="$1" '$1 == k { print $2 }'
+}
+
+# in_range VALUE LOW HIGH: an integer within the bounds (an empty value is not).
+in_range() {
+    [ "${1:--1}" -ge "$2" ] && [ "${1:--1}" -le "$3" ]
+}
+
+# above VALUE LIMIT: a decimal greater than the limit.
+above() {
+    awk -v v="$1" -v l="$2" 'BEGIN { exit !(v > l) }'
 }
 
 # peak FILE: the largest absolute sample of a recording, 0 to 32768.

@@ -99,34 +99,15 @@ until_running() {
     while [ "$(echo "$(date +%s.%N) < $until" | bc)" = 1 ]; do sleep 0.05; done
 }
 
-# figures FILE [GEOMETRY]: a picture (or a crop of it) scaled to 64 x 48
-# cells, as "name value" lines: mean brightness, spread of the brightness,
-# floor (per cent of the bottom quarter in the floor's colours, red over
-# blue).
-figures() {
-    local crop=()
-    [ -n "${2:-}" ] && crop=(-crop "$2" +repage)
-    timeout 10 convert "$1" "${crop[@]}" -alpha off -scale '64x48!' -depth 8 txt:- 2>/dev/null |
-        awk -F'[(),: ]+' '
-        NR > 1 {
-            r = $3; g = $4; b = $5; v = (r + g + b) / 3; n++; sum += v; sq += v * v
-            if ($2 >= 36) { low++; if (r > b + 20) floor++ }
-        }
-        END {
-            mean = n ? sum / n : 0
-            printf "mean %d\nspread %d\nfloor %d\n", mean, sqrt(sq / n - mean * mean), 100 * floor / low
-        }'
-}
-value() { awk -v k="$1" '$1 == k { print $2 }'; }
 
 # a_scene FILE [GEOMETRY]: the picture shows the scene: not black, not flat,
 # the floor along the bottom.
 a_scene() {
     local f
-    f=$(figures "$@")
+    f=$(measure "$@")
     echo "# $(basename "$1") ${2:-}: $(echo $f)" >&2
     [ "$(echo "$f" | value mean)" -ge 40 ] && [ "$(echo "$f" | value spread)" -ge 10 ] &&
-        [ "$(echo "$f" | value floor)" -ge 50 ]
+        [ "$(echo "$f" | value floorlow)" -ge 50 ]
 }
 
 # black FILE GEOMETRY: every pixel of the region is black.

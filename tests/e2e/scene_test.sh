@@ -6,14 +6,6 @@ set -u
 . "$(dirname "$0")/lib.sh"
 e2e_begin scene
 
-in_range() { # VALUE LOW HIGH (integers)
-    [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]
-}
-
-above() { # VALUE LIMIT (decimals)
-    awk -v v="$1" -v l="$2" 'BEGIN { exit !(v > l) }'
-}
-
 # --- full screen: the tour over its first sixteen seconds ---------------------
 timeout 30 wine reg delete "$SETTINGS_KEY" /f >/dev/null 2>&1
 xdotool mousemove 500 400
