@@ -3,12 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "glwindow/gl_state.h"
+
 namespace {
-// Half the height of the plane one unit in front of the eye: tan(30 degrees).
-const double kHalfHeight = std::tan(30.0 * 3.14159265358979323846 / 180.0);
-// Print moves its position by these eye-space offsets (gl_state.h).
-constexpr double kPrintOffsetX = 0.55;
-constexpr double kPrintOffsetY = 0.4;
+// Half the height of the plane one unit in front of the eye.
+const double kHalfHeight = std::tan(kFieldOfViewDegrees / 2 * 3.14159265358979323846 / 180.0);
 } // namespace
 
 void CountFpsFrame(FpsCounter& counter, double delta) {

@@ -9,7 +9,7 @@ void ApplyViewportProjection(int32_t width, int32_t height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     const double aspect = static_cast<double>(width) / static_cast<double>(height);
-    gluPerspective(60.0, aspect, static_cast<double>(0.1f), 10000000.0);
+    gluPerspective(kFieldOfViewDegrees, aspect, static_cast<double>(0.1f), 10000000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
@@ -38,8 +38,8 @@ int FormatOverlayText(const char* text, char* out, int capacity) {
 }
 
 void PrintWithFont(uint32_t fontBase, float x, float y, const char* text) {
-    const float rasterX = x - 0.55f;
-    const float rasterY = 0.4f - y;
+    const float rasterX = x - kPrintOffsetX;
+    const float rasterY = kPrintOffsetY - y;
     glDisable(GL_TEXTURE_2D);
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -1.0f);

@@ -3,6 +3,12 @@
 
 #include <cstdint>
 
+// The projection's vertical field of view, in degrees.
+inline constexpr double kFieldOfViewDegrees = 60.0;
+// Print places text at eye-space (x - kPrintOffsetX, kPrintOffsetY - y).
+inline constexpr float kPrintOffsetX = 0.55f;
+inline constexpr float kPrintOffsetY = 0.4f;
+
 // Viewport (0, 0, width, height), a 60-degree vertical perspective with near
 // plane 0.1 and far plane 10,000,000, and identity model-view. A height of 0
 // is taken as 1 so that the aspect ratio never divides by zero.

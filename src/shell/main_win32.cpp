@@ -31,10 +31,6 @@ void ChangePassword(HWND owner) {
     FreeLibrary(mpr);
 }
 
-void Shutdown() {
-    ShutdownScene();
-}
-
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -90,6 +86,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, FALSE, &previous, 0);
         StoreFrames(settings.frames);
     }
-    Shutdown();
+    ShutdownScene();
     return static_cast<int>(message.wParam);
 }
