@@ -103,7 +103,7 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
     out.Text("Extended Module: ", 17);
     out.Text("test song", 20);
     out.U8(0x1A);
-    out.Text("tazro test writer", 20);
+    out.Text(song.tracker.c_str(), 20);
     out.U16(0x0104);
     out.U32(song.rawHeaderSize.value_or(276));
     out.U16(song.rawSongLength.value_or(static_cast<uint16_t>(song.orders.size())));
@@ -125,10 +125,13 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
             data.bytes = *pattern.rawData;
         else if (!pattern.storeEmpty)
             PatternData(data, pattern);
+        const size_t start = out.bytes.size();
         out.U32(9);
         out.U8(0);
         out.U16(static_cast<uint32_t>(pattern.rows));
         out.U16(static_cast<uint32_t>(data.bytes.size()));
+        if (pattern.rawHeaderLength)
+            out.Resize(start, *pattern.rawHeaderLength);
         out.bytes.insert(out.bytes.end(), data.bytes.begin(), data.bytes.end());
     }
 
@@ -145,7 +148,7 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
                 out.Resize(start, *instrument.rawHeaderSize);
             continue;
         }
-        out.U32(40);
+        out.U32(instrument.rawSampleHeaderSize.value_or(40));
         for (uint8_t slot : instrument.keymap)
             out.U8(slot);
         Envelope(out, instrument.volume);
@@ -184,6 +187,8 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
             out.U8(static_cast<uint8_t>(sample.relativeNote));
             out.U8(0);
             out.Text("sample", 22);
+            if (instrument.rawSampleHeaderSize && *instrument.rawSampleHeaderSize > 40)
+                out.bytes.resize(out.bytes.size() + *instrument.rawSampleHeaderSize - 40, 0xEE);
         }
         for (const std::vector<uint8_t>& bytes : data)
             out.bytes.insert(out.bytes.end(), bytes.begin(), bytes.end());
