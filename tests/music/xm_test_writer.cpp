@@ -130,8 +130,13 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
         out.U8(0);
         out.U16(static_cast<uint32_t>(pattern.rows));
         out.U16(static_cast<uint32_t>(data.bytes.size()));
-        if (pattern.rawHeaderLength)
-            out.Resize(start, *pattern.rawHeaderLength);
+        if (pattern.rawHeaderLength) {
+            const uint32_t length = *pattern.rawHeaderLength;
+            if (length >= 9)
+                out.Resize(start, length);
+            for (int i = 0; i < 4; ++i) // a shorter one keeps the 9 bytes
+                out.bytes[start + i] = static_cast<uint8_t>(length >> (8 * i));
+        }
         out.bytes.insert(out.bytes.end(), data.bytes.begin(), data.bytes.end());
     }
 

@@ -65,7 +65,7 @@ struct XmPattern {
     bool storeEmpty = false;                     // write packed size 0 and no data
     std::optional<std::vector<uint8_t>> rawData; // pattern data written as is
     // The header length written in place of 9; a larger one pads the header
-    // with 0xEE bytes.
+    // with 0xEE bytes, a smaller one leaves the 9 bytes as they are.
     std::optional<uint32_t> rawHeaderLength;
 
     XmCell& At(int row, int channel) {
