@@ -31,7 +31,6 @@ struct EffectContext {
 
 constexpr uint8_t kEffectTonePortamento = 3;
 constexpr uint8_t kEffectTonePortamentoVolumeSlide = 5;
-constexpr uint8_t kEffectTremolo = 7;
 constexpr uint8_t kEffectExtended = 14;
 constexpr uint8_t kEffectKeyOff = 20;
 
