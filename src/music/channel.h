@@ -38,8 +38,8 @@ struct Channel {
     int32_t index;
     int32_t period;
     int32_t volume;      // 0..64
-    int32_t pan;         // 0..255; volume-column slides may push it outside
-    int32_t volumeDelta; // tremolo or tremor offset of this tick
+    int32_t pan;         // 0..255
+    int32_t volumeDelta; // tremolo offset of this tick
     int32_t periodDelta; // arpeggio, vibrato and automatic vibrato offset of this tick
     EnvelopeState volumeEnvelope;
     int32_t envelopeVolume; // 0..64
@@ -50,9 +50,8 @@ struct Channel {
     int32_t autoVibratoSweepCount; // ticks since the instrument was struck, up to the sweep
     bool keyOff;
     uint8_t instrument; // last instrument, 0-based
-    uint8_t realNote;   // note + relativeNote of the sample, modulo 256
+    uint8_t realNote;   // note + relativeNote of the sample, 0..118
     int32_t notePeriod; // period of the last note
-    uint8_t lastEffect; // effect type of the previous row
     int32_t sampleOffsetMemory;
     uint8_t portaUpMemory, portaDownMemory;
     uint8_t extraFineUpMemory, extraFineDownMemory;

@@ -54,12 +54,6 @@ template <typename T> T Clamp(T value, T low, T high) {
     return value < low ? low : (value > high ? high : value);
 }
 
-// Channel panning may leave 0..255 through the volume column's slides (the
-// voice update clamps it); it is kept to a range where nothing can overflow.
-int32_t WidePan(int32_t pan) {
-    return Clamp(pan, -32768, 32767);
-}
-
 uint8_t High(const Cell& cell) {
     return cell.parameter >> 4;
 }
@@ -234,13 +228,13 @@ void VolumeColumn(EffectContext& c) {
         break;
     case 0xD: // panning slide left
         if (!first) {
-            channel.pan = Clamp(WidePan(channel.pan) - x, 0, 255);
+            channel.pan = Clamp(channel.pan - x, 0, 255);
             channel.flags |= kUpdatePanning;
         }
         break;
     case 0xE: // panning slide right
         if (!first) {
-            channel.pan = Clamp(WidePan(channel.pan) + x, 0, 255);
+            channel.pan = Clamp(channel.pan + x, 0, 255);
             channel.flags |= kUpdatePanning;
         }
         break;
@@ -987,7 +981,6 @@ void ProcessRow(Song* song) {
         // A tremolo's offset ends with it (tremolo sets its own again).
         channel.volumeDelta = 0;
         channel.flags = 0;
-        channel.lastEffect = cell.effect;
         EffectContext context{*song, channel, cell, instrument, sample, true, jumps};
         if (!delayed)
             StartRow(context);
