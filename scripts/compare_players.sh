@@ -3,7 +3,8 @@
 # openmpt123 and xmp (Debian's; references only), on the rule songs
 # (tests/music/rule_songs.cpp): one small module per playback rule of the
 # format. Renders each with xm2wav, openmpt123 (linear interpolation) and xmp
-# (its FT2 mode, linear interpolation), all at 44,100 Hz, and compares them
+# (in its mode for the tracker that defined the format, linear
+# interpolation), all at 44,100 Hz, and compares them
 # tick by tick (scripts/compare_players.py): prints per module the rows
 # played and how many rows each pair agrees on, in pitch and level.
 #
@@ -14,6 +15,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 detail=()
+case ${1:-} in
+-h | --help) sed -n '2,14s/^# \{0,1\}//p' "$0"; exit 0 ;;
+esac
 if [ "${1:-}" = --detail ]; then
     detail=(--detail)
     shift

@@ -37,7 +37,6 @@ using Row = std::vector<XmCell>; // one cell a channel, from channel 0
 // A song of one pattern a list of rows, played in that order.
 XmSong Song(int channels, const std::vector<std::vector<Row>>& patterns) {
     XmSong song;
-    song.tracker = "FastTracker v2.00";
     song.channels = channels;
     song.instruments = {SineInstrument(), EnvelopeInstrument(), DecayInstrument()};
     song.orders.clear();

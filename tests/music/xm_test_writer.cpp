@@ -103,7 +103,7 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
     out.Text("Extended Module: ", 17);
     out.Text("test song", 20);
     out.U8(0x1A);
-    out.Text(song.tracker.c_str(), 20);
+    out.Text("tazro test writer", 20);
     out.U16(0x0104);
     out.U32(song.rawHeaderSize.value_or(276));
     out.U16(song.rawSongLength.value_or(static_cast<uint16_t>(song.orders.size())));

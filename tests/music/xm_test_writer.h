@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <vector>
 
 struct XmCell {
@@ -74,9 +73,6 @@ struct XmPattern {
 };
 
 struct XmSong {
-    // The tracker named in the header; the engine does not read it, the
-    // outside players choose their rules by it.
-    std::string tracker = "tazro test writer";
     int channels = 4;
     std::vector<uint8_t> orders{0};
     uint16_t restartPosition = 0;
