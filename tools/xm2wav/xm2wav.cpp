@@ -2,6 +2,7 @@
 // loader, replay and mixer, filling the output ring block by block exactly
 // as the saver's mixer thread does.
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,7 +13,6 @@
 #include <vector>
 
 #include "music/mixer.h"
-#include "music/replay.h"
 #include "music/song_source.h"
 
 namespace {
@@ -36,7 +36,10 @@ void PrintUsage(FILE* out) {
                  "               it the song is rendered once through, until it comes\n"
                  "               back to a row it has played (at most 20 minutes)\n"
                  "  --rate HZ    output rate, %d to %d (default 44100)\n"
-                 "  --help       show this text\n",
+                 "  --help       show this text\n"
+                 "\n"
+                 "A render of more than 10 s shows its progress when standard error is a\n"
+                 "terminal. A MOD, S3M or IT module is refused, saying which it is.\n",
                  kMinMixRate, kMaxMixRate);
 }
 
@@ -86,33 +89,16 @@ void WavHeader(uint8_t* h, int32_t rate, uint64_t frames) {
     PutU32(h + 40, dataBytes);
 }
 
-// Watches the rows the replay plays, to end a render when the song comes
-// back to a row it has played.
-struct EndWatch {
-    std::vector<bool> visited = std::vector<bool>(256 * kMaxPatternRows);
-    bool ended = false;
-} endWatch;
-
-void WatchedTick(Song* song) {
-    const bool rowStart = song->tick == 0;
-    ReplayTick(song);
-    if (!rowStart || song->orderPosition < 0 || song->orderPosition > 255 || song->row < 0 ||
-        song->row >= kMaxPatternRows)
-        return;
-    const size_t slot = static_cast<size_t>(song->orderPosition) * kMaxPatternRows + song->row;
-    if (endWatch.visited[slot])
-        endWatch.ended = true;
-    endWatch.visited[slot] = true;
-}
-
 struct Output {
     FILE* file;
     int32_t rate;
-    int64_t total;     // frames asked for
-    int64_t written;   // frames written
-    bool untilEnd;     // stop when the song comes back
-    bool progress;     // print a progress line
-    double nextReport; // seconds
+    int64_t total;   // frames asked for
+    int64_t written; // frames written
+    bool untilEnd;   // stop when the song comes back
+    bool progress;   // a terminal watches standard error
+    // When the progress line is next due (none shown yet: the zero time).
+    std::chrono::steady_clock::time_point nextReport;
+    bool reported; // a progress line is on the terminal
     bool failed;
     const int16_t* held; // frames handed over and not yet written, in the ring
     int32_t heldCount;
@@ -133,6 +119,38 @@ bool WriteHeld(Output& out) {
         out.failed = true;
     out.heldCount = 0;
     return !out.failed;
+}
+
+// A render of more than this much audio shows its progress on a terminal.
+constexpr double kProgressAfterSeconds = 10;
+// Progress lines come at most this often.
+constexpr auto kReportInterval = std::chrono::milliseconds(250);
+
+// Shows how far the render has come on one line of standard error, at most
+// every kReportInterval (the final line, `last`, always), once it is clear
+// that the render covers more than kProgressAfterSeconds of audio.
+void Report(Output& out, bool last) {
+    if (!out.progress)
+        return;
+    const double seconds = static_cast<double>(out.written) / out.rate;
+    const double total = static_cast<double>(out.total) / out.rate;
+    if (!out.reported && (out.untilEnd ? seconds : total) <= kProgressAfterSeconds)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!last && now < out.nextReport)
+        return;
+    out.nextReport = now + kReportInterval;
+    out.reported = true;
+    const Song& song = *mixRing.currentSong;
+    if (out.untilEnd)
+        std::fprintf(stderr, "\rxm2wav: %.1f s rendered, order %d of %d   ", seconds,
+                     song.orderPosition + 1, song.songLength);
+    else
+        std::fprintf(stderr, "\rxm2wav: %.1f of %.1f s rendered (%.0f%%)   ", seconds, total,
+                     100 * seconds / total);
+    if (last)
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
 }
 
 bool WriteBlock(const int16_t* frames, int32_t count, void* user) {
@@ -161,17 +179,10 @@ bool WriteBlock(const int16_t* frames, int32_t count, void* user) {
         }
     }
     out.written += count;
-    const double seconds = static_cast<double>(out.written) / out.rate;
-    if (out.progress && seconds >= out.nextReport) {
-        if (out.untilEnd)
-            std::fprintf(stderr, "\rrendering: %.0f s", seconds);
-        else
-            std::fprintf(stderr, "\rrendering: %.0f of %.0f s", seconds,
-                         static_cast<double>(out.total) / out.rate);
-        std::fflush(stderr);
-        out.nextReport += 5.0;
-    }
-    return !(out.untilEnd && endWatch.ended);
+    Report(out, false);
+    // Once through: until the song comes back to a row it has played (the
+    // replay counts the passes, pattern loops and delays included).
+    return !(out.untilEnd && mixRing.currentSong->passes > 0);
 }
 
 bool ParseNumber(const char* text, double low, double high, double& value) {
@@ -269,19 +280,16 @@ int main(int argc, char** argv) {
     out.rate = mixRing.mixRate;
     out.untilEnd = seconds < 0;
     out.total = total;
-    out.progress = isatty(fileno(stderr)) && out.total > 10 * out.rate;
-    out.nextReport = 5.0;
+    out.progress = isatty(fileno(stderr));
     uint8_t header[44];
     WavHeader(header, out.rate, 0);
     out.failed = std::fwrite(header, 1, sizeof header, file) != sizeof header;
     if (!out.failed) {
-        if (out.untilEnd)
-            song->tickHandler = WatchedTick;
         RenderSong(song, out.total, WriteBlock, &out);
         WriteHeld(out);
+        if (out.reported)
+            Report(out, true);
     }
-    if (out.progress)
-        std::fprintf(stderr, "\n");
     if (!out.failed) {
         WavHeader(header, out.rate, static_cast<uint64_t>(out.written));
         out.failed = std::fseek(file, 0, SEEK_SET) != 0 ||
