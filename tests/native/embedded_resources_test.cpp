@@ -3,7 +3,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 #include "core/resources_embedded.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "allocation_counter.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 #include "core/gl.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
