@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "common/asset_folder.h"
-#include "core/resources_embedded.h"
+#include "core/embedded_resources.h"
 
 namespace {
 
