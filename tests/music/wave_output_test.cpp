@@ -86,8 +86,12 @@ void LoggedEndThread() {
 void LoggedSleep(int32_t milliseconds) {
     NullWaveDevice().sleep(milliseconds);
 }
-const WaveDevice loggedDevice = {LoggedOpen,  LoggedPlay,        LoggedPosition,  LoggedStop,
-                                 LoggedClose, LoggedStartThread, LoggedEndThread, LoggedSleep};
+const char* LoggedLastError() {
+    return NullWaveDevice().lastError();
+}
+const WaveDevice loggedDevice = {LoggedOpen,      LoggedPlay,  LoggedPosition,
+                                 LoggedStop,      LoggedClose, LoggedStartThread,
+                                 LoggedEndThread, LoggedSleep, LoggedLastError};
 
 // Polls done every millisecond for up to five seconds.
 template <typename F> bool Eventually(F done) {
@@ -478,6 +482,23 @@ TEST_F(WaveOutputTest, FailuresLeaveNothingPlayingAndNothingHeld) {
     NullWave().refuseOpen = true;
     EXPECT_FALSE(OpenWaveOutput(kMusicRate));
     EXPECT_FALSE(NullWave().isOpen);
+}
+
+TEST_F(WaveOutputTest, TheNullDeviceSaysWhyItRefusedUntilTheNextSuccess) {
+    const WaveDevice& device = NullWaveDevice();
+    EXPECT_STREQ(device.lastError(), "");
+    EXPECT_FALSE(device.play(nullptr, 0));
+    EXPECT_STREQ(device.lastError(), "null device: not open");
+    NullWave().refuseOpen = true;
+    EXPECT_FALSE(device.open(kMusicRate));
+    EXPECT_STREQ(device.lastError(), "null device: refused to open, as told");
+    NullWave().refuseOpen = false;
+    EXPECT_TRUE(device.open(kMusicRate));
+    EXPECT_STREQ(device.lastError(), "");
+    NullWave().refusePlay = true;
+    EXPECT_FALSE(device.play(nullptr, 0));
+    EXPECT_STREQ(device.lastError(), "null device: refused to play, as told");
+    device.close();
 }
 
 TEST_F(WaveOutputTest, TheMusicStartAndStop) {

@@ -104,13 +104,10 @@ struct Output {
     int32_t heldCount;
 };
 
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-// WAV samples are little-endian, as the machine's own: the frames are written
-// straight from the ring, adjacent blocks together in one write.
-constexpr bool kWriteFromRing = true;
-#else
-constexpr bool kWriteFromRing = false;
-#endif
+// WAV samples are little-endian, as every machine this builds for: the
+// frames are written straight from the ring, adjacent blocks together in one
+// write.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "WAV samples are written as they are");
 
 // Writes the frames held back, if any.
 bool WriteHeld(Output& out) {
@@ -155,29 +152,15 @@ void Report(Output& out, bool last) {
 
 bool WriteBlock(const int16_t* frames, int32_t count, void* user) {
     Output& out = *static_cast<Output*>(user);
-    if (kWriteFromRing) {
-        // A block that does not follow the held ones ends them; so does the
-        // ring's last block, since the next fill overwrites the first.
-        if (out.heldCount > 0 && frames != out.held + 2 * out.heldCount && !WriteHeld(out))
-            return false;
-        if (out.heldCount == 0)
-            out.held = frames;
-        out.heldCount += count;
-        if (frames >= BlockPcm(mixRing.blockCount - 1) && !WriteHeld(out))
-            return false;
-    } else {
-        uint8_t bytes[4 * 4096];
-        for (int32_t done = 0; done < count;) {
-            const int32_t n = count - done < 4096 ? count - done : 4096;
-            for (int32_t i = 0; i < 2 * n; ++i)
-                PutU16(bytes + 2 * i, static_cast<uint16_t>(frames[2 * done + i]));
-            if (std::fwrite(bytes, 4, static_cast<size_t>(n), out.file) != static_cast<size_t>(n)) {
-                out.failed = true;
-                return false;
-            }
-            done += n;
-        }
-    }
+    // A block that does not follow the held ones ends them; so does the
+    // ring's last block, since the next fill overwrites the first.
+    if (out.heldCount > 0 && frames != out.held + 2 * out.heldCount && !WriteHeld(out))
+        return false;
+    if (out.heldCount == 0)
+        out.held = frames;
+    out.heldCount += count;
+    if (frames >= BlockPcm(mixRing.blockCount - 1) && !WriteHeld(out))
+        return false;
     out.written += count;
     Report(out, false);
     // Once through: until the song comes back to a row it has played (the
@@ -266,15 +249,9 @@ int main(int argc, char** argv) {
         FreeMixRing();
         return 1;
     }
-    // Large writes: a render is tens of megabytes, and a system call per
-    // few kilobytes would cost more than the mixing of them. Frames written
-    // from the ring are large already and need no copy into a buffer. (The C
-    // library may ignore a buffer size given without the buffer.)
-    static char writeBuffer[1 << 20];
-    if (kWriteFromRing)
-        std::setvbuf(file, nullptr, _IONBF, 0);
-    else
-        std::setvbuf(file, writeBuffer, _IOFBF, sizeof writeBuffer);
+    // Frames are written from the ring in large runs already: a copy into a
+    // stream buffer would only cost time.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     Output out{};
     out.file = file;
     out.rate = mixRing.mixRate;
