@@ -91,6 +91,8 @@ class GlWindow final : public RenderWindow {
     bool created = false;
     Window window = None;
     bool ownWindow = false; // made here, so it may be changed and read from
+    bool mayVanish = false; // somebody else's window other than a root
+    bool gone = false;      // it vanished: the context is released, nothing is drawn
     Colormap colormap = None;
     GLXContext glContext = nullptr;
     bool doubleBuffered = true;
@@ -102,6 +104,7 @@ class GlWindow final : public RenderWindow {
     XVisualInfo* MakeOwnWindow();
     XVisualInfo* AdoptWindow(Window given);
     void CreateOverlayFont();
+    bool WhileWindowExists(bool makeCurrent);
 };
 
 // The program's icon, the Windows window's, for the window manager. Its
@@ -179,6 +182,7 @@ XVisualInfo* GlWindow::AdoptWindow(Window given) {
     doubleBuffered = doubleBuffer != 0;
     window = given;
     ownWindow = false;
+    mayVanish = given != attributes.root;
     XSelectInput(display, window, StructureNotifyMask);
     width = attributes.width;
     height = attributes.height;
@@ -198,8 +202,12 @@ bool GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
         Refuse("OpenGL refuses a context for window 0x%lx", static_cast<unsigned long>(window));
     glXGetConfig(display, visual, GLX_BUFFER_SIZE, &colourBits);
     XFree(visual);
-    if (!glXMakeCurrent(display, window, glContext))
-        Refuse("OpenGL cannot draw into window 0x%lx", static_cast<unsigned long>(window));
+    const Window drawable = window;
+    if (!WhileWindowExists(true)) {
+        if (gone)
+            Refuse("window 0x%lx has gone", static_cast<unsigned long>(drawable));
+        Refuse("OpenGL cannot draw into window 0x%lx", static_cast<unsigned long>(drawable));
+    }
 
     Resize(width, height);
     ApplyFixedGlState();
@@ -207,6 +215,46 @@ bool GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
     created = true;
     host = reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(window));
     return true;
+}
+
+// Mesa's software rasteriser asks the X server for the window's size when
+// the context is made current and at the first drawing after every swap.
+// When the window has gone by then, that request fails, the driver goes on
+// with sizes it never got and its buffers overflow (heap corruption, an abort
+// at exit). Somebody else's window may go at any moment, so those two steps
+// are taken here with the server grabbed, once the window is seen to exist:
+// making the context current, or after a swap clearing the buffers (which the
+// next frame does first anyway). When the window has gone, the context is
+// released, so that the rest of the frame draws nothing, and gone is set.
+// False when the window has gone or the context cannot be made current.
+bool GlWindow::WhileWindowExists(bool makeCurrent) {
+    if (gone)
+        return false;
+    if (mayVanish) {
+        XGrabServer(display);
+        Window root = None;
+        int x = 0, y = 0;
+        unsigned w = 0, h = 0, border = 0, depth = 0;
+        if (XGetGeometry(display, window, &root, &x, &y, &w, &h, &border, &depth) == 0) {
+            XUngrabServer(display);
+            XFlush(display);
+            protocolError.seen = false; // the refusal of the look itself
+            gone = true;
+            if (!makeCurrent)
+                glXMakeCurrent(display, None, nullptr);
+            return false;
+        }
+    }
+    bool done = true;
+    if (makeCurrent)
+        done = glXMakeCurrent(display, window, glContext);
+    else
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (mayVanish) {
+        XUngrabServer(display);
+        XFlush(display);
+    }
+    return done;
 }
 
 // The 96 display lists of characters 32 to 127 from an X font; they stay
@@ -227,13 +275,13 @@ bool GlWindow::Destroy() {
     if (display == nullptr)
         return true;
     if (glContext != nullptr) {
-        if (created)
+        if (created && !gone)
             glDeleteLists(fontBase, 96);
         glXMakeCurrent(display, None, nullptr);
         glXDestroyContext(display, glContext);
         glContext = nullptr;
     }
-    if (window != None) {
+    if (window != None && !gone) {
         if (ownWindow)
             XDestroyWindow(display, window);
         else
@@ -272,10 +320,14 @@ bool GlWindow::Resize(int32_t w, int32_t h) {
 }
 
 bool GlWindow::Swap() {
-    if (doubleBuffered)
+    if (gone)
+        return true;
+    if (doubleBuffered) {
         glXSwapBuffers(display, window);
-    else
+        WhileWindowExists(false);
+    } else {
         glFinish();
+    }
     return true;
 }
 
@@ -374,6 +426,8 @@ WindowRun HandleWindowEvents() {
             break;
         }
     }
+    if (self->gone)
+        run = WindowRun::Gone;
     if (run != WindowRun::Go)
         return run;
     if (protocolError.seen) {

@@ -156,6 +156,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: the X server refused: %s\n", kProgram, WindowRunError());
             exitCode = 1;
         }
+        if (run == WindowRun::Gone)
+            std::fprintf(stderr, "%s: the window it draws into has gone\n", kProgram);
         if (run != WindowRun::Go)
             break;
     }
