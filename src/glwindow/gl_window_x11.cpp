@@ -35,6 +35,9 @@ constexpr const char* kFontNames[] = {
 Display* display = nullptr;
 Atom wmProtocols = None;
 Atom wmDeleteWindow = None;
+// The selection ClaimSelection takes, and the window that owns it.
+Atom claimAtom = None;
+Window claimWindow = None;
 void (*connectionLost)() = nullptr;
 
 // The first protocol error since the last look: Xlib reports them
@@ -90,9 +93,12 @@ class GlWindow final : public RenderWindow {
     uint32_t fontBase = 0;
     bool created = false;
     Window window = None;
-    bool ownWindow = false; // made here, so it may be changed and read from
-    bool mayVanish = false; // somebody else's window other than a root
-    bool gone = false;      // it vanished: the context is released, nothing is drawn
+    bool ownWindow = false;     // made here, so it may be changed and read from
+    bool mayVanish = false;     // somebody else's window other than a root
+    bool gone = false;          // it vanished: the context draws into standIn
+    Window standIn = None;      // an unseen window of the program's own, after gone
+    Visual* glVisual = nullptr; // the visual and depth the context draws with
+    int glDepth = 0;
     Colormap colormap = None;
     GLXContext glContext = nullptr;
     bool doubleBuffered = true;
@@ -105,6 +111,7 @@ class GlWindow final : public RenderWindow {
     XVisualInfo* AdoptWindow(Window given);
     void CreateOverlayFont();
     bool WhileWindowExists(bool makeCurrent);
+    void DrawNowhere();
 };
 
 // The program's icon, the Windows window's, for the window manager. Its
@@ -201,6 +208,8 @@ bool GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
     if (glContext == nullptr)
         Refuse("OpenGL refuses a context for window 0x%lx", static_cast<unsigned long>(window));
     glXGetConfig(display, visual, GLX_BUFFER_SIZE, &colourBits);
+    glVisual = visual->visual;
+    glDepth = visual->depth;
     XFree(visual);
     const Window drawable = window;
     if (!WhileWindowExists(true)) {
@@ -224,9 +233,9 @@ bool GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
 // at exit). Somebody else's window may go at any moment, so those two steps
 // are taken here with the server grabbed, once the window is seen to exist:
 // making the context current, or after a swap clearing the buffers (which the
-// next frame does first anyway). When the window has gone, the context is
-// released, so that the rest of the frame draws nothing, and gone is set.
-// False when the window has gone or the context cannot be made current.
+// next frame does first anyway). When the window has gone, gone is set and
+// the context moves to a window nobody sees (DrawNowhere). False when the
+// window has gone or the context cannot be made current.
 bool GlWindow::WhileWindowExists(bool makeCurrent) {
     if (gone)
         return false;
@@ -241,7 +250,7 @@ bool GlWindow::WhileWindowExists(bool makeCurrent) {
             protocolError.seen = false; // the refusal of the look itself
             gone = true;
             if (!makeCurrent)
-                glXMakeCurrent(display, None, nullptr);
+                DrawNowhere();
             return false;
         }
     }
@@ -255,6 +264,22 @@ bool GlWindow::WhileWindowExists(bool makeCurrent) {
         XFlush(display);
     }
     return done;
+}
+
+// What the set-up and the frame still draw once the window has gone goes
+// into a small unmapped window of the program's own, which nobody else can
+// destroy: the context stays current (the GL utility library fails without
+// one) and the driver always finds its drawable.
+void GlWindow::DrawNowhere() {
+    const Window root = DefaultRootWindow(display);
+    XSetWindowAttributes set = {};
+    colormap = XCreateColormap(display, root, glVisual, AllocNone);
+    set.colormap = colormap;
+    set.border_pixel = 0;
+    standIn = XCreateWindow(display, root, 0, 0, 1, 1, 0, glDepth, InputOutput, glVisual,
+                            CWColormap | CWBorderPixel, &set);
+    if (!glXMakeCurrent(display, standIn, glContext))
+        glXMakeCurrent(display, None, nullptr);
 }
 
 // The 96 display lists of characters 32 to 127 from an X font; they stay
@@ -275,7 +300,7 @@ bool GlWindow::Destroy() {
     if (display == nullptr)
         return true;
     if (glContext != nullptr) {
-        if (created && !gone)
+        if (created)
             glDeleteLists(fontBase, 96);
         glXMakeCurrent(display, None, nullptr);
         glXDestroyContext(display, glContext);
@@ -287,6 +312,10 @@ bool GlWindow::Destroy() {
         else
             XSelectInput(display, window, NoEventMask);
         window = None;
+    }
+    if (standIn != None) {
+        XDestroyWindow(display, standIn);
+        standIn = None;
     }
     if (colormap != None) {
         XFreeColormap(display, colormap);
@@ -370,8 +399,10 @@ bool ConnectDisplay(void (*onLost)()) {
 void DisconnectDisplay() {
     if (display == nullptr)
         return;
-    XCloseDisplay(display);
+    XCloseDisplay(display); // gives up the claim with its window
     display = nullptr;
+    claimAtom = None;
+    claimWindow = None;
 }
 
 int DisplayConnectionFd() {
@@ -384,6 +415,31 @@ WindowHandle RootWindowHandle() {
 
 WindowHandle WindowHandleFromId(uint32_t id) {
     return reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(id));
+}
+
+bool ClaimSelection(const char* name) {
+    if (display == nullptr)
+        return false;
+    if (claimWindow == None) {
+        claimAtom = XInternAtom(display, name, False);
+        XSetWindowAttributes none = {};
+        claimWindow = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0,
+                                    InputOnly, CopyFromParent, 0, &none);
+    }
+    // A look without the grab first: a copy that waits for the claim looks
+    // now and then.
+    Window owner = XGetSelectionOwner(display, claimAtom);
+    if (owner == None) {
+        XGrabServer(display);
+        owner = XGetSelectionOwner(display, claimAtom);
+        if (owner == None) {
+            XSetSelectionOwner(display, claimAtom, claimWindow, CurrentTime);
+            owner = XGetSelectionOwner(display, claimAtom);
+        }
+        XUngrabServer(display);
+        XFlush(display);
+    }
+    return owner == claimWindow;
 }
 
 WindowRun HandleWindowEvents() {
@@ -415,6 +471,19 @@ WindowRun HandleWindowEvents() {
                 static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow)
                 run = WindowRun::Close;
             break;
+        case SelectionRequest: {
+            // The claim holds no data: a client that asks for it is told so.
+            const XSelectionRequestEvent& request = event.xselectionrequest;
+            XEvent reply = {};
+            reply.xselection.type = SelectionNotify;
+            reply.xselection.requestor = request.requestor;
+            reply.xselection.selection = request.selection;
+            reply.xselection.target = request.target;
+            reply.xselection.property = None;
+            reply.xselection.time = request.time;
+            XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+            break;
+        }
         case KeyPress:
             if (self->ownWindow) {
                 const KeySym key = XLookupKeysym(&event.xkey, 0);

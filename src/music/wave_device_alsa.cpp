@@ -116,8 +116,7 @@ bool Restart(snd_pcm_sframes_t error) {
     }
     if (snd_pcm_prepare(pcm) >= 0)
         return true;
-    Interrupted(error == -EPIPE ? "it ran dry and cannot start again" : "it fails",
-                static_cast<int>(error));
+    Interrupted("the device cannot start again", static_cast<int>(error));
     return false;
 }
 
@@ -163,7 +162,7 @@ void HandOver() {
             return;
         room = snd_pcm_avail_update(pcm);
         if (room < 0) {
-            Interrupted("it fails", static_cast<int>(room));
+            Interrupted("the device fails", static_cast<int>(room));
             return;
         }
     }
@@ -180,7 +179,7 @@ void HandOver() {
             return; // ALSA's buffer is full
         if (written < 0) {
             if (restarted) {
-                Interrupted("it refuses the sound", static_cast<int>(written));
+                Interrupted("the device refuses the sound", static_cast<int>(written));
                 return;
             }
             if (!Restart(written))
