@@ -273,14 +273,19 @@ bool StartThread(void (*body)()) {
     sigset_t previous;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &previous);
-    threadMade = pthread_create(&thread, nullptr, ThreadMain, nullptr) == 0;
+    pthread_attr_t realTime;
+    pthread_attr_init(&realTime);
+    pthread_attr_setinheritsched(&realTime, PTHREAD_EXPLICIT_SCHED);
+    pthread_attr_setschedpolicy(&realTime, SCHED_RR);
+    sched_param priority = {};
+    priority.sched_priority = sched_get_priority_min(SCHED_RR);
+    pthread_attr_setschedparam(&realTime, &priority);
+    threadMade = pthread_create(&thread, &realTime, ThreadMain, nullptr) == 0 ||
+                 pthread_create(&thread, nullptr, ThreadMain, nullptr) == 0; // refused
+    pthread_attr_destroy(&realTime);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    if (threadMade) {
+    if (threadMade)
         pthread_setname_np(thread, "tazro-mixer"); // as ps and /proc show it
-        sched_param priority = {};
-        priority.sched_priority = sched_get_priority_min(SCHED_RR);
-        pthread_setschedparam(thread, SCHED_RR, &priority);
-    }
     return threadMade;
 }
 
