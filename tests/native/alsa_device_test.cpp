@@ -138,15 +138,20 @@ void* Idle(void*) {
     return nullptr;
 }
 
-// Whether this process may give a thread a real-time priority.
+// Whether this process may make a thread of the lowest real-time priority.
 bool RealTimeAllowed() {
-    pthread_t probe;
-    if (pthread_create(&probe, nullptr, Idle, nullptr) != 0)
-        return false;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setinheritsched(&attributes, PTHREAD_EXPLICIT_SCHED);
+    pthread_attr_setschedpolicy(&attributes, SCHED_RR);
     sched_param param = {};
     param.sched_priority = sched_get_priority_min(SCHED_RR);
-    const bool allowed = pthread_setschedparam(probe, SCHED_RR, &param) == 0;
-    pthread_join(probe, nullptr);
+    pthread_attr_setschedparam(&attributes, &param);
+    pthread_t probe;
+    const bool allowed = pthread_create(&probe, &attributes, Idle, nullptr) == 0;
+    pthread_attr_destroy(&attributes);
+    if (allowed)
+        pthread_join(probe, nullptr);
     return allowed;
 }
 
