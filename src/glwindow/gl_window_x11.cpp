@@ -97,8 +97,9 @@ class GlWindow final : public RenderWindow {
     bool mayVanish = false;     // somebody else's window other than a root
     bool gone = false;          // it vanished: the context draws into standIn
     Window standIn = None;      // an unseen window of the program's own, after gone
-    Visual* glVisual = nullptr; // the visual and depth the context draws with
-    int glDepth = 0;
+    Visual* glVisual = nullptr; // the visual and depth the context draws with,
+    int glDepth = 0;            // and the root window of their screen
+    Window glRoot = None;
     Colormap colormap = None;
     GLXContext glContext = nullptr;
     bool doubleBuffered = true;
@@ -139,6 +140,7 @@ XVisualInfo* GlWindow::MakeOwnWindow() {
     if (visual == nullptr)
         Refuse("the X server offers no double-buffered OpenGL visual with a depth buffer");
     const Window root = RootWindow(display, screen);
+    glRoot = root;
     colormap = XCreateColormap(display, root, visual->visual, AllocNone);
     XSetWindowAttributes set = {};
     set.colormap = colormap;
@@ -190,6 +192,7 @@ XVisualInfo* GlWindow::AdoptWindow(Window given) {
     window = given;
     ownWindow = false;
     mayVanish = given != attributes.root;
+    glRoot = attributes.root;
     XSelectInput(display, window, StructureNotifyMask);
     width = attributes.width;
     height = attributes.height;
@@ -271,12 +274,11 @@ bool GlWindow::WhileWindowExists(bool makeCurrent) {
 // destroy: the context stays current (the GL utility library fails without
 // one) and the driver always finds its drawable.
 void GlWindow::DrawNowhere() {
-    const Window root = DefaultRootWindow(display);
     XSetWindowAttributes set = {};
-    colormap = XCreateColormap(display, root, glVisual, AllocNone);
+    colormap = XCreateColormap(display, glRoot, glVisual, AllocNone);
     set.colormap = colormap;
     set.border_pixel = 0;
-    standIn = XCreateWindow(display, root, 0, 0, 1, 1, 0, glDepth, InputOutput, glVisual,
+    standIn = XCreateWindow(display, glRoot, 0, 0, 1, 1, 0, glDepth, InputOutput, glVisual,
                             CWColormap | CWBorderPixel, &set);
     if (!glXMakeCurrent(display, standIn, glContext))
         glXMakeCurrent(display, None, nullptr);
