@@ -36,6 +36,9 @@ constexpr const char* kFontNames[] = {
 Display* display = nullptr;
 Atom wmProtocols = None;
 Atom wmDeleteWindow = None;
+// The selection ClaimSelection takes, and the window that owns it.
+Atom claimAtom = None;
+Window claimWindow = None;
 void (*connectionLost)() = nullptr;
 
 // The first protocol error since the last look: Xlib reports them
@@ -92,7 +95,13 @@ class GlWindow final : public RenderWindow {
     uint32_t fontBase = 0;
     bool created = false;
     Window window = None;
-    bool ownWindow = false; // made here, so it may be changed and read from
+    bool ownWindow = false;     // made here, so it may be changed and read from
+    bool mayVanish = false;     // somebody else's window other than a root
+    bool gone = false;          // it vanished: the context draws into standIn
+    Window standIn = None;      // an unseen window of the program's own, after gone
+    Visual* glVisual = nullptr; // the visual and depth the context draws with,
+    int glDepth = 0;            // and the root window of their screen
+    Window glRoot = None;
     Colormap colormap = None;
     GLXContext glContext = nullptr;
     bool doubleBuffered = true;
@@ -104,6 +113,8 @@ class GlWindow final : public RenderWindow {
     XVisualInfo* MakeOwnWindow();
     XVisualInfo* AdoptWindow(Window given);
     void CreateOverlayFont();
+    bool WhileWindowExists(bool makeCurrent);
+    void DrawNowhere();
 };
 
 // The program's icon, the Windows window's, for the window manager. Its
@@ -131,6 +142,7 @@ XVisualInfo* GlWindow::MakeOwnWindow() {
     if (visual == nullptr)
         CannotDraw("the X server offers no double-buffered OpenGL visual with a depth buffer");
     const Window root = RootWindow(display, screen);
+    glRoot = root;
     colormap = XCreateColormap(display, root, visual->visual, AllocNone);
     XSetWindowAttributes set = {};
     set.colormap = colormap;
@@ -181,6 +193,8 @@ XVisualInfo* GlWindow::AdoptWindow(Window given) {
     doubleBuffered = doubleBuffer != 0;
     window = given;
     ownWindow = false;
+    mayVanish = given != attributes.root;
+    glRoot = attributes.root;
     XSelectInput(display, window, StructureNotifyMask);
     width = attributes.width;
     height = attributes.height;
@@ -199,15 +213,76 @@ void GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
     if (glContext == nullptr)
         CannotDraw("OpenGL refuses a context for window 0x%lx", static_cast<unsigned long>(window));
     glXGetConfig(display, visual, GLX_BUFFER_SIZE, &colourBits);
+    glVisual = visual->visual;
+    glDepth = visual->depth;
     XFree(visual);
-    if (!glXMakeCurrent(display, window, glContext))
-        CannotDraw("OpenGL cannot draw into window 0x%lx", static_cast<unsigned long>(window));
+    const Window drawable = window;
+    if (!WhileWindowExists(true)) {
+        if (gone)
+            CannotDraw("window 0x%lx has gone", static_cast<unsigned long>(drawable));
+        CannotDraw("OpenGL cannot draw into window 0x%lx", static_cast<unsigned long>(drawable));
+    }
 
     Resize(width, height);
     ApplyFixedGlState();
     CreateOverlayFont();
     created = true;
     host = reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(window));
+}
+
+// Mesa's software rasteriser asks the X server for the window's size when
+// the context is made current and at the first drawing after every swap.
+// When the window has gone by then, that request fails, the driver goes on
+// with sizes it never got and its buffers overflow (heap corruption, an abort
+// at exit). Somebody else's window may go at any moment, so those two steps
+// are taken here with the server grabbed, once the window is seen to exist:
+// making the context current, or after a swap clearing the buffers (which the
+// next frame does first anyway). When the window has gone, gone is set and
+// the context moves to a window nobody sees (DrawNowhere). False when the
+// window has gone or the context cannot be made current.
+bool GlWindow::WhileWindowExists(bool makeCurrent) {
+    if (gone)
+        return false;
+    if (mayVanish) {
+        XGrabServer(display);
+        Window root = None;
+        int x = 0, y = 0;
+        unsigned w = 0, h = 0, border = 0, depth = 0;
+        if (XGetGeometry(display, window, &root, &x, &y, &w, &h, &border, &depth) == 0) {
+            XUngrabServer(display);
+            XFlush(display);
+            protocolError.seen = false; // the refusal of the look itself
+            gone = true;
+            if (!makeCurrent)
+                DrawNowhere();
+            return false;
+        }
+    }
+    bool done = true;
+    if (makeCurrent)
+        done = glXMakeCurrent(display, window, glContext);
+    else
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (mayVanish) {
+        XUngrabServer(display);
+        XFlush(display);
+    }
+    return done;
+}
+
+// What the set-up and the frame still draw once the window has gone goes
+// into a small unmapped window of the program's own, which nobody else can
+// destroy: the context stays current (the GL utility library fails without
+// one) and the driver always finds its drawable.
+void GlWindow::DrawNowhere() {
+    XSetWindowAttributes set = {};
+    colormap = XCreateColormap(display, glRoot, glVisual, AllocNone);
+    set.colormap = colormap;
+    set.border_pixel = 0;
+    standIn = XCreateWindow(display, glRoot, 0, 0, 1, 1, 0, glDepth, InputOutput, glVisual,
+                            CWColormap | CWBorderPixel, &set);
+    if (!glXMakeCurrent(display, standIn, glContext))
+        glXMakeCurrent(display, None, nullptr);
 }
 
 // The 96 display lists of characters 32 to 127 from an X font; they stay
@@ -234,12 +309,16 @@ void GlWindow::Destroy() {
         glXDestroyContext(display, glContext);
         glContext = nullptr;
     }
-    if (window != None) {
+    if (window != None && !gone) {
         if (ownWindow)
             XDestroyWindow(display, window);
         else
             XSelectInput(display, window, NoEventMask);
         window = None;
+    }
+    if (standIn != None) {
+        XDestroyWindow(display, standIn);
+        standIn = None;
     }
     if (colormap != None) {
         XFreeColormap(display, colormap);
@@ -269,10 +348,14 @@ void GlWindow::Resize(int32_t w, int32_t h) {
 }
 
 void GlWindow::Swap() {
-    if (doubleBuffered)
+    if (gone)
+        return;
+    if (doubleBuffered) {
         glXSwapBuffers(display, window);
-    else
+        WhileWindowExists(false);
+    } else {
         glFinish();
+    }
 }
 
 void GlWindow::Print(float x, float y, const char* text) {
@@ -314,8 +397,10 @@ void ConnectDisplay(void (*onLost)()) {
 void DisconnectDisplay() {
     if (display == nullptr)
         return;
-    XCloseDisplay(display);
+    XCloseDisplay(display); // gives up the claim with its window
     display = nullptr;
+    claimAtom = None;
+    claimWindow = None;
 }
 
 int DisplayConnectionFd() {
@@ -328,6 +413,31 @@ WindowHandle RootWindowHandle() {
 
 WindowHandle WindowHandleFromId(uint32_t id) {
     return reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(id));
+}
+
+bool ClaimSelection(const char* name) {
+    if (display == nullptr)
+        return false;
+    if (claimWindow == None) {
+        claimAtom = XInternAtom(display, name, False);
+        XSetWindowAttributes none = {};
+        claimWindow = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0,
+                                    InputOnly, CopyFromParent, 0, &none);
+    }
+    // A look without the grab first: a copy that waits for the claim looks
+    // now and then.
+    Window owner = XGetSelectionOwner(display, claimAtom);
+    if (owner == None) {
+        XGrabServer(display);
+        owner = XGetSelectionOwner(display, claimAtom);
+        if (owner == None) {
+            XSetSelectionOwner(display, claimAtom, claimWindow, CurrentTime);
+            owner = XGetSelectionOwner(display, claimAtom);
+        }
+        XUngrabServer(display);
+        XFlush(display);
+    }
+    return owner == claimWindow;
 }
 
 WindowRun HandleWindowEvents() {
@@ -359,6 +469,19 @@ WindowRun HandleWindowEvents() {
                 static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow)
                 run = WindowRun::Close;
             break;
+        case SelectionRequest: {
+            // The claim holds no data: a client that asks for it is told so.
+            const XSelectionRequestEvent& request = event.xselectionrequest;
+            XEvent reply = {};
+            reply.xselection.type = SelectionNotify;
+            reply.xselection.requestor = request.requestor;
+            reply.xselection.selection = request.selection;
+            reply.xselection.target = request.target;
+            reply.xselection.property = None;
+            reply.xselection.time = request.time;
+            XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+            break;
+        }
         case KeyPress:
             if (self->ownWindow) {
                 const KeySym key = XLookupKeysym(&event.xkey, 0);
@@ -370,6 +493,8 @@ WindowRun HandleWindowEvents() {
             break;
         }
     }
+    if (self->gone)
+        run = WindowRun::Gone;
     if (run != WindowRun::Go)
         return run;
     if (protocolError.seen) {

@@ -29,6 +29,13 @@ int DisplayConnectionFd();
 WindowHandle RootWindowHandle();
 WindowHandle WindowHandleFromId(uint32_t id);
 
+// Takes the selection name on the display for this process when nobody owns
+// it: with the server grabbed, so that of two copies that ask at once only
+// one gets it. True when this process owns it (now or already). The owner is
+// a small unmapped window of the program's own, so that the server gives the
+// selection up when the process ends or its connection closes.
+bool ClaimSelection(const char* name);
+
 // What the window's events ask of the run.
 enum class WindowRun {
     Go,     // go on drawing

@@ -12,6 +12,7 @@ namespace {
 
 enum OptionCode {
     kRoot = 256,
+    kWindow,
     kWindowId,
     kFps,
     kDelay,
@@ -33,6 +34,9 @@ enum OptionCode {
 
 const option kOptions[] = {
     {"root", no_argument, nullptr, kRoot},
+    // XScreenSaver's own-window option; named in full, so that it is not
+    // taken as the start of --window-id.
+    {"window", no_argument, nullptr, kWindow},
     {"window-id", required_argument, nullptr, kWindowId},
     {"fps", no_argument, nullptr, kFps},
     {"delay", required_argument, nullptr, kDelay},
@@ -128,6 +132,10 @@ HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settin
         case kRoot:
             options.root = true;
             break;
+        case kWindow:
+            options.root = false;
+            options.windowId = 0;
+            break;
         case kWindowId:
             if (!ParseWindowId(optarg, options.windowId)) {
                 std::snprintf(message, messageSize,
@@ -167,6 +175,7 @@ HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settin
         case kMusica:
         case kNoMusica:
             settings.musica = code == kMusica;
+            options.musicaAsked = code == kMusica;
             break;
         case kInterpol:
         case kNoInterpol:
@@ -205,6 +214,11 @@ HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settin
         std::snprintf(message, messageSize, "unexpected argument '%s'", argv[optind]);
         return HackCommand::Error;
     }
+    // xscreensaver-settings' thumbnail passes no music option for the default
+    // and restarts the program on every change: it stays silent, as the
+    // Windows preview does.
+    if (options.windowId != 0 && !options.musicaAsked)
+        settings.musica = false;
     return HackCommand::Run;
 }
 
@@ -215,9 +229,11 @@ void PrintHackUsage(FILE* out, const char* program) {
         "TazroScr 3D: a character with a sword walks on a bowl-shaped terrain under a sky\n"
         "dome while the camera tours around it and a tracker module plays.\n"
         "\n"
-        "Where to draw (with neither, in a window of its own: Escape or q closes it):\n"
+        "Where to draw (by default in a window of its own: Escape or q closes it):\n"
         "  --root              the window in $XSCREENSAVER_WINDOW, else the root window\n"
-        "  --window-id ID      the window ID (decimal or 0x hex)\n"
+        "  --window            a window of its own\n"
+        "  --window-id ID      the window ID (decimal or 0x hex), as a preview: silent\n"
+        "                      unless --musica is given\n"
         "  --fps               show the frame rate\n"
         "  --delay US          microseconds from one frame to the next (default %d,\n"
         "                      about 60 frames per second; 0 draws as fast as it can)\n"

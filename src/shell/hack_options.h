@@ -14,9 +14,10 @@
 inline constexpr int32_t kDefaultDelayMicroseconds = 16667;
 
 struct HackOptions {
-    bool root = false;                                     // --root
-    uint32_t windowId = 0;                                 // --window-id; 0 when not given
-    bool fps = false;                                      // --fps: the frame rate over the scene
+    bool root = false;        // --root (--window: not)
+    uint32_t windowId = 0;    // --window-id; 0 when not given
+    bool musicaAsked = false; // the last of --musica and --no-musica was --musica
+    bool fps = false;         // --fps: the frame rate over the scene
     int32_t delayMicroseconds = kDefaultDelayMicroseconds; // --delay; 0 uncapped
 };
 
@@ -28,8 +29,10 @@ enum class HackCommand {
 };
 
 // Parses argv[1..argc-1] into options and into settings (which hold the
-// defaults on entry). The last of repeated options wins. On Error, message
-// (of messageSize bytes) says what was wrong. argv may be reordered.
+// defaults on entry). The last of repeated options wins. A --window-id run is
+// a preview (xscreensaver-settings' thumbnail) and plays no music unless
+// --musica is on the command line itself. On Error, message (of messageSize
+// bytes) says what was wrong. argv may be reordered.
 HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settings& settings,
                              char* message, size_t messageSize);
 

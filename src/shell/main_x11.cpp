@@ -32,6 +32,12 @@ namespace {
 constexpr const char* kProgram = "tazroscr";
 // The frame-rate line starts this many pixels from the lower left corner.
 constexpr float kFpsMargin = 8.0f;
+// Of the copies on one X display (XScreenSaver starts one per screen or
+// monitor), the one that owns this selection plays the music; a silent one
+// looks this often whether it has been given up, and then takes the music
+// over, from the start of the song.
+constexpr const char* kMusicSelection = "_TAZRO_MUSIC";
+constexpr int64_t kClaimLookMicroseconds = 1000000;
 
 EmbeddedResources embeddedResources(kEmbeddedResources, kEmbeddedResourceCount);
 FpsCounter fpsCounter;
@@ -139,13 +145,21 @@ int main(int argc, char** argv) {
         DisconnectDisplay();
         return 0;
     }
+    const bool musicWanted = settings.musica;
+    settings.musica = musicWanted && ClaimSelection(kMusicSelection);
     SetupScene(nullptr);
     if (options.fps)
         sceneOverlay = DrawFpsLine;
 
+    int64_t nextClaimLook = MonotonicMicroseconds() + kClaimLookMicroseconds;
     while (!StopSignalled()) {
         const int64_t frameStart = MonotonicMicroseconds();
         RenderFrame();
+        if (musicWanted && !settings.musica && frameStart >= nextClaimLook) {
+            nextClaimLook = frameStart + kClaimLookMicroseconds;
+            settings.musica = ClaimSelection(kMusicSelection) && !StopSignalled();
+            StartSceneMusic();
+        }
         // The delay counts from the start of the frame, the frame's own time
         // included; 0 draws the next frame at once.
         const WindowRun run = WaitForNextFrame(frameStart + options.delayMicroseconds);
@@ -154,6 +168,8 @@ int main(int argc, char** argv) {
             std::snprintf(reason, sizeof reason, "the X server refused: %s", WindowRunError());
             FatalError(reason);
         }
+        if (run == WindowRun::Gone)
+            std::fprintf(stderr, "%s: the window it draws into has gone\n", kProgram);
         if (run != WindowRun::Go)
             break;
     }

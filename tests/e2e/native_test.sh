@@ -322,8 +322,10 @@ if e2e_start_audio; then
         seconds=$(echo "scale=2; $bytes / 176400" | bc)
         echo "# music: $seconds s recorded in a run of $played s"
         check "music: at least 3 s recorded ($seconds s)" [ "$bytes" -ge $((3 * 176400)) ]
-        check "music: no faster than real time ($seconds s in $played s)" \
-            perl -e 'exit !($ARGV[0] <= $ARGV[1])' -- "$seconds" "$played"
+        # The file device records what is handed to ALSA, which holds up to
+        # a second ahead of the speaker.
+        check "music: no faster than real time ($seconds s in $played s, a second queued)" \
+            perl -e 'exit !($ARGV[0] <= $ARGV[1] + 1.1)' -- "$seconds" "$played"
         check "music: the recording is xm2wav's render from its start, byte for byte" \
             cmp -s -n "$bytes" "$E2E_WORK/music.raw" "$E2E_WORK/reference.raw"
     done

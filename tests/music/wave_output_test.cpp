@@ -619,6 +619,7 @@ TEST_F(WaveOutputTest, TheMusicStartsFromAModuleInMemory) {
 std::vector<MusicFailure> reportedFailures;
 
 TEST_F(WaveOutputTest, AnInstalledReportTellsOfTheFailuresInsteadOfTheLines) {
+    reportedFailures.clear(); // also when the test is repeated
     SetMusicFailureReport([](MusicFailure failure) { reportedFailures.push_back(failure); });
     testing::internal::CaptureStdout();
     {

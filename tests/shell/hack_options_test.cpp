@@ -42,9 +42,9 @@ std::vector<std::string> OneDash(std::vector<std::string> args) {
 
 // Every field the command line can set, in one comparable value.
 auto Fields(const HackOptions& o, const Settings& s) {
-    return std::make_tuple(o.root, o.windowId, o.fps, o.delayMicroseconds, s.ninja, s.sombras,
-                           s.invtex, s.autocam, s.musica, s.interpol, s.tipoIlum, s.nCamara,
-                           s.nSuelo);
+    return std::make_tuple(o.root, o.windowId, o.fps, o.delayMicroseconds, o.musicaAsked, s.ninja,
+                           s.sombras, s.invtex, s.autocam, s.musica, s.interpol, s.tipoIlum,
+                           s.nCamara, s.nSuelo);
 }
 
 void ExpectSame(const Parsed& got, const HackOptions& options, const Settings& settings,
@@ -61,9 +61,41 @@ TEST(HackOptions, EveryOptionWithOneDashOrTwoOverTheWindowsDefaults) {
     const std::vector<Case> cases = {
         {{}, [](HackOptions&, Settings&) {}},
         {{"--root"}, [](HackOptions& o, Settings&) { o.root = true; }},
-        {{"--window-id", "0x1a00003"}, [](HackOptions& o, Settings&) { o.windowId = 0x1a00003; }},
-        {{"--window-id", "4660"}, [](HackOptions& o, Settings&) { o.windowId = 4660; }},
-        {{"--window-id=0X2B"}, [](HackOptions& o, Settings&) { o.windowId = 0x2b; }},
+        {{"--window"}, [](HackOptions&, Settings&) {}},
+        {{"--root", "--window"}, [](HackOptions&, Settings&) {}},
+        {{"--window-id", "9", "--window"}, [](HackOptions&, Settings&) {}},
+        // A --window-id run is a preview: silent unless --musica says otherwise.
+        {{"--window-id", "0x1a00003"},
+         [](HackOptions& o, Settings& s) {
+             o.windowId = 0x1a00003;
+             s.musica = false;
+         }},
+        {{"--window-id", "4660"},
+         [](HackOptions& o, Settings& s) {
+             o.windowId = 4660;
+             s.musica = false;
+         }},
+        {{"--window", "--root", "--window-id=0X2B"},
+         [](HackOptions& o, Settings& s) {
+             o.root = true;
+             o.windowId = 0x2b;
+             s.musica = false;
+         }},
+        {{"--window-id", "7", "--musica"},
+         [](HackOptions& o, Settings&) {
+             o.windowId = 7;
+             o.musicaAsked = true;
+         }},
+        {{"--musica", "--window-id", "7"},
+         [](HackOptions& o, Settings&) {
+             o.windowId = 7;
+             o.musicaAsked = true;
+         }},
+        {{"--window-id", "7", "--musica", "--no-musica"},
+         [](HackOptions& o, Settings& s) {
+             o.windowId = 7;
+             s.musica = false;
+         }},
         {{"--fps"}, [](HackOptions& o, Settings&) { o.fps = true; }},
         {{"--delay", "0"}, [](HackOptions& o, Settings&) { o.delayMicroseconds = 0; }},
         {{"--delay", "2147483647"},
@@ -75,7 +107,7 @@ TEST(HackOptions, EveryOptionWithOneDashOrTwoOverTheWindowsDefaults) {
         {{"--no-autocam"}, [](HackOptions&, Settings& s) { s.autocam = false; }},
         {{"--no-autocam", "--autocam"}, [](HackOptions&, Settings&) {}},
         {{"--no-musica"}, [](HackOptions&, Settings& s) { s.musica = false; }},
-        {{"--no-musica", "--musica"}, [](HackOptions&, Settings&) {}},
+        {{"--no-musica", "--musica"}, [](HackOptions& o, Settings&) { o.musicaAsked = true; }},
         {{"--no-interpol"}, [](HackOptions&, Settings& s) { s.interpol = false; }},
         {{"--no-interpol", "--interpol"}, [](HackOptions&, Settings&) {}},
         {{"--tipo-ilum", "0"}, [](HackOptions&, Settings& s) { s.tipoIlum = 0; }},
