@@ -22,6 +22,7 @@ KeyframeClock keyframeClock;
 TerrainNode* terrainRoot = nullptr;
 ScenePartHook scenePartHook = nullptr;
 SceneOverlay sceneOverlay = nullptr;
+bool skyBehindTerrain = false;
 
 namespace {
 
@@ -63,6 +64,10 @@ bool SetupScene(InstanceHandle instance) {
 
     // A texture that cannot be loaded leaves its slot 0 (drawn untextured).
     LoadSceneTextures(settings.invtex);
+
+    GLint depthBits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    skyBehindTerrain = depthBits >= kSkyBehindTerrainDepthBits;
 
     MeshStatus status;
     if (!PrepareCharacterMeshes(status)) {
@@ -131,12 +136,19 @@ void UpdateScene() {
 
 namespace {
 
-void DrawSceneSky() {
+void DrawSceneSky(bool behind) {
     DrawSky(BuildSkyView(camera.characterView), DrawDome, nullptr, textureSlots[kSunGlowSlot],
-            textureSlots[kSunHaloSlot]);
+            textureSlots[kSunHaloSlot], behind);
 }
 
+// The terrain: opaque, depth-tested and written, back faces culled (the
+// state the sky leaves, set here for when the terrain comes first).
 void DrawSceneTerrain() {
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glDisable(GL_BLEND);
     glLoadMatrixf(BuildTerrainView(camera, meshes[headNode.meshIndex].position.y).m);
     DrawTerrainPasses(terrainRoot, textureSlots[FloorSlot(settings.nSuelo)], bodyNode.local);
 }
@@ -158,17 +170,31 @@ void DrawScene() {
     glBindTexture(GL_TEXTURE_2D, 0);
     glMatrixMode(GL_MODELVIEW);
 
-    // The character's view is the base of the stack for everything after the sky.
+    // The character's view is the base of the stack for every part.
     glLoadIdentity();
     glMultMatrixf(camera.characterView.m);
-    glPushMatrix();
-    DrawSceneSky(); // replaces the top of the stack with its own matrices
-    PartDone(ScenePart::Sky);
-    glPopMatrix();
-    glPushMatrix();
-    DrawSceneTerrain();
-    PartDone(ScenePart::Terrain);
-    glPopMatrix();
+    if (skyBehindTerrain) {
+        // The terrain first, then the sky behind it: the same picture as the
+        // sky first with the terrain over it, but the sky is shaded only
+        // where the terrain left the screen uncovered.
+        glPushMatrix();
+        DrawSceneTerrain();
+        PartDone(ScenePart::Terrain);
+        glPopMatrix();
+        glPushMatrix();
+        DrawSceneSky(true); // replaces the top of the stack with its own matrices
+        PartDone(ScenePart::Sky);
+        glPopMatrix();
+    } else {
+        glPushMatrix();
+        DrawSceneSky(false);
+        PartDone(ScenePart::Sky);
+        glPopMatrix();
+        glPushMatrix();
+        DrawSceneTerrain();
+        PartDone(ScenePart::Terrain);
+        glPopMatrix();
+    }
 
     // Shadows lie over the floor and the terrain wherever they fall.
     glDisable(GL_DEPTH_TEST);

@@ -1,7 +1,10 @@
 // The sky dome and the sun.
 //
 // The dome is seen from inside with depth writes off, so it is pure
-// background: everything drawn later covers it. The sun is one square of side
+// background: everything drawn later covers it. It can also be drawn behind
+// what is already there (the terrain) with the depth test on: it then fills
+// only what was left uncovered, the same picture as the dome first with the
+// terrain over it, without shading the sky under the terrain. The sun is one square of side
 // 20,000.2 drawn twice with additive blending (the glow of texture slot 4,
 // then the halo of slot 5), placed by
 //
@@ -33,10 +36,14 @@ using DrawDomeCall = void (*)(void* context);
 
 // Draws the background of a frame. Expects the model-view matrix mode; loads
 // skyView, draws the dome through drawDome with front faces culled and depth
-// off, then the two sun layers additively with the textures glowTexture and
-// haloTexture. Leaves the depth test and depth writes on, back faces culled,
+// writes off, then the two sun layers additively with the textures
+// glowTexture and haloTexture. With behind false the dome is drawn without
+// the depth test, as the first thing of a frame; with behind true it is
+// depth-tested behind what the depth buffer already holds, which must all
+// lie nearer than the dome and the sun, and be told apart from them by the
+// depth buffer. Leaves the depth test and depth writes on, back faces culled,
 // blending off and skyView x S as the current model-view matrix. The second
 // sun layer lies exactly on the first, so it relies on the window's depth
 // function GL_LEQUAL.
 void DrawSky(const Mat4& skyView, DrawDomeCall drawDome, void* context, uint32_t glowTexture,
-             uint32_t haloTexture);
+             uint32_t haloTexture, bool behind);

@@ -513,4 +513,29 @@ TEST_F(SceneFrames, TheWalkWrapsByWholeFloorRepeatsWithoutChangingThePicture) {
     EXPECT_LT(ClearlyChanged(walked, wrapped), kWidth * kHeight / 200);
 }
 
+// With a 24-bit depth buffer the frame draws the terrain first and the sky
+// behind it; the picture is the one of the sky first with the terrain over
+// it, in views of little sky, much sky and the sun.
+TEST_F(SceneFrames, TheSkyBehindTheTerrainGivesThePictureOfTheSkyFirst) {
+    Picture pictures[2];
+    for (double seconds : {1.0, 6.5, 14.0}) {
+        for (bool behind : {false, true}) {
+            Start();
+            EXPECT_TRUE(skyBehindTerrain);
+            skyBehindTerrain = behind;
+            RunTo(seconds);
+            pictures[behind ? 1 : 0] = Shown();
+        }
+        int differing = 0, sky = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const Pixel a = At(pictures[0], x, y);
+                differing += Differs(a, At(pictures[1], x, y));
+                sky += a.b > a.r + 20; // blue: the sky shows
+            }
+        EXPECT_EQ(differing, 0) << "at " << seconds << " s";
+        EXPECT_GT(sky, 0) << "at " << seconds << " s";
+    }
+}
+
 } // namespace
