@@ -173,6 +173,10 @@ void DrawScene() {
     // The character's view is the base of the stack for every part.
     glLoadIdentity();
     glMultMatrixf(camera.characterView.m);
+    // The terrain, the dome and the sun are drawn in white, where modulating
+    // the texture gives the texture itself: replacing it gives the same
+    // picture with less work per pixel.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     if (skyBehindTerrain) {
         // The terrain first, then the sky behind it: the same picture as the
         // sky first with the terrain over it, but the sky is shaded only
@@ -204,6 +208,8 @@ void DrawScene() {
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
 
+    // The character's grey levels multiply its textures.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     DrawSceneCharacter();
     PartDone(ScenePart::Character);
 

@@ -366,6 +366,26 @@ TEST_F(SceneFrames, NinjaDressesTheBodyAndTheCharacterStandsInTheMiddle) {
     EXPECT_GT(RowShare(plain, kHeight * 4 / 5, kHeight, earth), 0.9);
 }
 
+// The lighting shades the character only: lit per face or per vertex it is
+// darker than unlit (a grey level never brightens), and nothing else changes.
+TEST_F(SceneFrames, TheLightingShadesTheCharacterAndNothingElse) {
+    settings.tipoIlum = 0;
+    const Picture unlit = TourPicture(8.0);
+    for (int lighting : {1, 2}) {
+        settings.tipoIlum = lighting;
+        const Picture lit = TourPicture(8.0);
+        int darker = 0, brighter = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const Pixel a = At(unlit, x, y), b = At(lit, x, y);
+                darker += b.r + b.g + b.b < a.r + a.g + a.b;
+                brighter += b.r > a.r || b.g > a.g || b.b > a.b;
+            }
+        EXPECT_GT(darker, kWidth * kHeight / 200) << "lighting " << lighting;
+        EXPECT_EQ(brighter, 0) << "lighting " << lighting;
+    }
+}
+
 TEST_F(SceneFrames, ShadowsFallOnTheFloorOnlyWhenSombrasIsOn) {
     // Ten seconds in, the camera looks at the character's shadow side.
     settings.sombras = false;
