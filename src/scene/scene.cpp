@@ -33,6 +33,11 @@ constexpr int kSunHaloSlot = 5;
 // Where the body's walk started (its translation x after the set-up).
 float walkStartX = 0.0f;
 
+// The sky texture's most texels per radian on the dome, and the minifying
+// filter it has now (the textures are loaded with their mipmaps).
+float skyTexelsPerRadian = 0.0f;
+GLint skyMinFilter = GL_LINEAR_MIPMAP_LINEAR;
+
 void ClearColourBuffer() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -76,6 +81,8 @@ bool SetupScene(InstanceHandle instance) {
     }
     BuildCharacterNodes(meshes);
     walkStartX = bodyNode.local[12];
+    skyTexelsPerRadian = DomeTexelsPerRadian(meshes[domeNode.meshIndex], kTextureSize);
+    skyMinFilter = GL_LINEAR_MIPMAP_LINEAR;
 
     ResetCamera(camera);
 
@@ -136,7 +143,24 @@ void UpdateScene() {
 
 namespace {
 
+// Where the viewport magnifies the sky texture everywhere its mipmaps are
+// never read: it is then sampled without them, the same picture for less
+// work; a smaller viewport (a preview) keeps them.
+void ChooseSkyFilter() {
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const GLint filter =
+        SkyTextureMagnified(skyTexelsPerRadian, viewport[3]) ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR;
+    const int32_t slot = meshes[domeNode.meshIndex].material;
+    if (filter == skyMinFilter || slot < 0 || slot >= kTextureSlotCount)
+        return;
+    glBindTexture(GL_TEXTURE_2D, textureSlots[slot]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    skyMinFilter = filter;
+}
+
 void DrawSceneSky(bool behind) {
+    ChooseSkyFilter();
     DrawSky(BuildSkyView(camera.characterView), DrawDome, nullptr, textureSlots[kSunGlowSlot],
             textureSlots[kSunHaloSlot], behind);
 }

@@ -1,6 +1,9 @@
 #include "scene/sky.h"
 
+#include <cmath>
+
 #include "core/gl.h"
+#include "glwindow/gl_state.h"
 
 namespace {
 
@@ -28,6 +31,57 @@ void DrawSunLayer(uint32_t texture) {
 }
 
 } // namespace
+
+float FaceTexelsPerRadian(const Vec3 (&corner)[3], const float (&u)[3], const float (&v)[3],
+                          int textureSize) {
+    // The corners' directions, and the edges a = d1 - d0, b = d2 - d0, which
+    // in a frame (e1, e2) of their plane are (la, 0) and (b1, b2).
+    double d[3][3];
+    for (int k = 0; k < 3; ++k) {
+        const double x = corner[k].x, y = corner[k].y, z = corner[k].z;
+        const double length = std::sqrt(x * x + y * y + z * z);
+        if (!(length > 0.0))
+            return 0.0f;
+        d[k][0] = x / length;
+        d[k][1] = y / length;
+        d[k][2] = z / length;
+    }
+    double a[3], b[3];
+    for (int i = 0; i < 3; ++i) {
+        a[i] = d[1][i] - d[0][i];
+        b[i] = d[2][i] - d[0][i];
+    }
+    const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+    if (!(la > 0.0))
+        return 0.0f;
+    const double b1 = (b[0] * a[0] + b[1] * a[1] + b[2] * a[2]) / la;
+    double across = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        const double c = b[i] - b1 * a[i] / la;
+        across += c * c;
+    }
+    const double b2 = std::sqrt(across);
+    if (!(b2 > 0.0))
+        return 0.0f;
+    // The map's matrix J, texels per unit of the frame: J (la, 0) is the
+    // texel step along a, J (b1, b2) the one along b.
+    const double size = textureSize;
+    const double ua = (u[1] - u[0]) * size, va = (v[1] - v[0]) * size;
+    const double ub = (u[2] - u[0]) * size, vb = (v[2] - v[0]) * size;
+    const double j00 = ua / la, j10 = va / la;
+    const double j01 = (ub - j00 * b1) / b2, j11 = (vb - j10 * b1) / b2;
+    // Its largest singular value.
+    const double sum = j00 * j00 + j01 * j01 + j10 * j10 + j11 * j11;
+    const double det = j00 * j11 - j01 * j10;
+    const double root = std::sqrt(std::fmax(0.0, sum * sum - 4.0 * det * det));
+    return static_cast<float>(std::sqrt((sum + root) / 2.0));
+}
+
+bool SkyTextureMagnified(float texelsPerRadian, int32_t viewportHeight) {
+    const double halfField = kFieldOfViewDegrees / 2.0 * 3.14159265358979 / 180.0;
+    const double pixelsPerRadian = viewportHeight / 2.0 / std::tan(halfField);
+    return texelsPerRadian > 0.0f && 1.6 * texelsPerRadian <= pixelsPerRadian;
+}
 
 void DrawSky(const Mat4& skyView, DrawDomeCall drawDome, void* context, uint32_t glowTexture,
              uint32_t haloTexture, bool behind) {

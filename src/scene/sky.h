@@ -30,6 +30,43 @@ inline Mat4 SunTransform() {
 // Half the side of the sun's square.
 inline constexpr float kSunHalfSize = 10000.1f;
 
+// The sky texture's texels per radian of view on one dome face, seen from the
+// dome's centre: the largest stretch of the face's map from directions (the
+// corners' positions made unit length) to texels, for a texture textureSize
+// texels wide with the corners' texture coordinates (u, v). A face whose
+// corners lie in one direction gives 0.
+float FaceTexelsPerRadian(const Vec3 (&corner)[3], const float (&u)[3], const float (&v)[3],
+                          int textureSize);
+
+// The largest FaceTexelsPerRadian over the dome's faces (Mesh::faces[f].
+// vertexIndex and texCoordIndex, vertices[].position, texCoords[].u and v).
+template <class MeshT> float DomeTexelsPerRadian(const MeshT& dome, int textureSize) {
+    float most = 0.0f;
+    for (int32_t f = 0; f < dome.faceCount; ++f) {
+        Vec3 corner[3];
+        float u[3], v[3];
+        for (int k = 0; k < 3; ++k) {
+            corner[k] = dome.vertices[dome.faces[f].vertexIndex[k]].position;
+            u[k] = dome.texCoords[dome.faces[f].texCoordIndex[k]].u;
+            v[k] = dome.texCoords[dome.faces[f].texCoordIndex[k]].v;
+        }
+        const float texels = FaceTexelsPerRadian(corner, u, v, textureSize);
+        if (texels > most)
+            most = texels;
+    }
+    return most;
+}
+
+// Whether the sky texture, at most texelsPerRadian (DomeTexelsPerRadian), is
+// magnified everywhere in a viewport viewportHeight pixels high with the
+// projection's vertical field of view: then its mipmaps are never read, and
+// sampling it without them gives the same picture for less work. A pixel
+// spans the most angle at the middle of the view. The margin of 1.6 covers
+// the eye's 10,000 units off the dome's centre (some of the dome up to 10%
+// farther) and a renderer's estimate of the level of detail (up to the
+// square root of 2 above the exact one).
+bool SkyTextureMagnified(float texelsPerRadian, int32_t viewportHeight);
+
 // Draws the dome: the scene passes a call that draws the dome mesh unlit with
 // its texture (DrawMeshUnlit); context is handed back to it.
 using DrawDomeCall = void (*)(void* context);

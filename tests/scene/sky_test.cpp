@@ -202,4 +202,33 @@ TEST_F(SkyDrawing, BehindWhatIsDrawnTheSkyFillsOnlyTheRest) {
     EXPECT_NEAR(sun[2], 64 + 120, 2);
 }
 
+// Texels per radian of a face seen from the centre: the largest stretch of its
+// map from directions to texels, whichever edge carries it.
+TEST(SkyTexture, TexelsPerRadianOfAFaceAndWhereTheyAreMagnified) {
+    const float r = 1000.0f, s = std::sin(0.1f), c = std::cos(0.1f);
+    // Corner 1 a tenth of a radian to the left of corner 0, corner 2 a tenth
+    // up; the texture coordinates step along each.
+    const Vec3 corner[3] = {{0, 0, -r}, {-s * r, 0, -c * r}, {0, s * r, -c * r}};
+    struct Case {
+        float u[3], v[3];
+        float texels; // per radian, in a 256-texel texture
+    };
+    const Case cases[] = {
+        {{0, 0.1f, 0}, {0, 0, 0.05f}, 256.0f}, // 25.6 texels across a tenth of a radian
+        {{0, 0.1f, 0}, {0, 0, 0.2f}, 512.0f},  // 51.2 upward
+        {{0, 0.1f, 0.1f}, {0, 0, 0}, 256.0f * std::sqrt(2.0f)}, // along the diagonal
+        {{0, 0, 0}, {0, 0, 0}, 0.0f},
+    };
+    for (const Case& t : cases)
+        EXPECT_NEAR(FaceTexelsPerRadian(corner, t.u, t.v, 256), t.texels, t.texels * 0.01f + 0.01f);
+    const Vec3 flat[3] = {{0, 0, -r}, {0, 0, -2 * r}, {0, s * r, -c * r}};
+    EXPECT_EQ(FaceTexelsPerRadian(flat, cases[0].u, cases[0].v, 256), 0.0f);
+
+    // 250 texels per radian, with the margin of 1.6, need 400 pixels per
+    // radian: a viewport 462 pixels high at a 60-degree field.
+    EXPECT_TRUE(SkyTextureMagnified(250.0f, 480));
+    EXPECT_FALSE(SkyTextureMagnified(250.0f, 450));
+    EXPECT_FALSE(SkyTextureMagnified(0.0f, 768));
+}
+
 } // namespace
