@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Serves a folder over HTTP on 127.0.0.1 with Python's http.server, quietly.
 
-Usage: serve_web.py FOLDER [PORT]. Port 0 (the default) takes a free one.
-The first line printed is the page's address; then it serves until ended.
+Usage: serve_web.py FOLDER [PORT]. Port 0 (the default) takes a free one, as
+does a port that is taken. The first line printed is the page's address; then
+it serves until ended.
 """
 import functools
 import http.server
@@ -20,7 +21,11 @@ def main():
     folder = sys.argv[1]
     port = int(sys.argv[2]) if len(sys.argv) == 3 else 0
     handler = functools.partial(QuietHandler, directory=folder)
-    with http.server.ThreadingHTTPServer(("127.0.0.1", port), handler) as server:
+    try:
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
+    except OSError:
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    with server:
         print(f"http://127.0.0.1:{server.server_address[1]}/", flush=True)
         server.serve_forever()
 
