@@ -21,7 +21,8 @@ struct PageOptions {
     // seconds of drawing, printed on the console. 0 when not asked for.
     double benchSeconds = 0.0;
     // ?lapse: the test hook that drives the scene and the sound by virtual
-    // time, as fast as the page can, when the page's script asks for it.
+    // time, 1/30 s at every frame of the browser, as far as the page's
+    // script asks.
     bool lapse = false;
 };
 
