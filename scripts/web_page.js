@@ -45,8 +45,8 @@ async function main() {
         } else {
             const bench = await page.evaluate("window.tazroBench");
             console.log(`Main thread:  ${bench.msPerFrame.toFixed(3)} ms per frame on average, ` +
-                `${bench.longestMs.toFixed(2)} ms at most, over ${bench.frames} frames at ` +
-                `${bench.width} x ${bench.height}`);
+                `${bench.medianMs.toFixed(3)} ms median, ${bench.longestMs.toFixed(2)} ms at most, ` +
+                `over ${bench.frames} frames at ${bench.width} x ${bench.height}`);
         }
         for (const problem of page.problems())
             console.log(`Console ${problem.level}: ${problem.text}`);

@@ -51,11 +51,15 @@ bool firstFrameDrawn = false;
 FpsCounter fpsCounter;
 char shownFps[sizeof fpsCounter.text] = "";
 
+// The median is taken over at most this many frames (the mean over all).
+constexpr int32_t kBenchKeptFrames = 8192;
+
 struct Bench {
     double startMs = -1.0; // the first measured frame's start
     double totalMs = 0.0;  // main-thread time of the measured frames
     double longestMs = 0.0;
     int32_t frames = 0;
+    double kept[kBenchKeptFrames] = {};
     bool told = false;
 } bench;
 
@@ -69,8 +73,9 @@ EM_JS(void, PageWarn, (const char* text), { console.warn("tazroscr: " + UTF8ToSt
 EM_JS(void, PageFirstFrame, (), { Module.page.firstFrame(); });
 EM_JS(void, PageStill, (), { Module.page.still(); });
 EM_JS(void, PageLapse, (double seconds), { Module.page.lapsed(seconds); });
-EM_JS(void, PageBench, (double msPerFrame, double longestMs, int frames, int width, int height), {
-    Module.page.bench(msPerFrame, longestMs, frames, width, height);
+EM_JS(void, PageBench, (double msPerFrame, double medianMs, double longestMs, int frames, int width,
+                        int height), {
+    Module.page.bench(msPerFrame, medianMs, longestMs, frames, width, height);
 });
 // clang-format on
 
@@ -133,13 +138,18 @@ void MeasureFrame(double startMs, double endMs) {
     const double ms = endMs - startMs;
     bench.totalMs += ms;
     bench.longestMs = std::max(bench.longestMs, ms);
+    if (bench.frames < kBenchKeptFrames)
+        bench.kept[bench.frames] = ms;
     ++bench.frames;
     if (endMs - bench.startMs < page.benchSeconds * 1000.0)
         return;
     bench.told = true;
+    const int32_t kept = std::min(bench.frames, kBenchKeptFrames);
+    std::nth_element(bench.kept, bench.kept + kept / 2, bench.kept + kept);
     int32_t width = 0, height = 0, bits = 0;
     glWindow->GetSize(width, height, bits);
-    PageBench(bench.totalMs / bench.frames, bench.longestMs, bench.frames, width, height);
+    PageBench(bench.totalMs / bench.frames, bench.kept[kept / 2], bench.longestMs, bench.frames,
+              width, height);
 }
 
 void Frame() {
