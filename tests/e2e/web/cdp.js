@@ -40,6 +40,18 @@ function within(ms, what, promise) {
     return Promise.race([promise, timeout]).finally(() => clearTimeout(timer));
 }
 
+// The browsers this process started and has not closed: a time-out's
+// SIGTERM (or Ctrl+C) ends them by their own process ids before it ends this
+// process.
+const running = new Set();
+for (const signal of ["SIGTERM", "SIGINT"]) {
+    process.on(signal, () => {
+        for (const browser of running)
+            browser.child.kill("SIGKILL");
+        process.exit(1);
+    });
+}
+
 class Browser {
     // Starts Chromium with a fresh profile in userDataDir and the flags
     // above (and extraFlags); its own output goes to logFile.
@@ -54,7 +66,9 @@ class Browser {
         this.nextId = 1;
         this.pending = new Map();
         this.listeners = new Set();
+        running.add(this);
         this.exited = new Promise((resolve) => this.child.on("exit", resolve));
+        this.exited.then(() => running.delete(this));
         let buffered = Buffer.alloc(0);
         this.child.stdio[4].on("data", (chunk) => {
             buffered = Buffer.concat([buffered, chunk]);
