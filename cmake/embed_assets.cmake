@@ -61,7 +61,7 @@ else()
 endif()
 set(text "// Written by cmake/embed_assets.cmake from the resource script: every asset
 // the Windows executable carries, linked into the native program.
-#include \"core/resources_embedded.h\"
+#include \"core/embedded_resources.h\"
 
 __asm__(R\"asm(
 ${section}${asm}${previous})asm\");

@@ -12,6 +12,7 @@
 
 #include <emscripten.h>
 
+#include "core/fatal_error.h"
 #include "core/gl.h"
 #include "core/render_window.h"
 #include "glwindow/gl_state.h"
@@ -30,67 +31,56 @@ EM_JS(int, CanvasHeight, (), { return Module.canvas.height; });
 EM_JS(void, ShowOverlayLine, (const char* text), {
     Module.page.overlay(UTF8ToString(text));
 });
-
-EM_JS(void, RefuseNoWebGl, (), {
-    Module.page.refuse("La ventana no se ha podido crear\ny se cerrara la aplicacion ");
-});
 // clang-format on
 
 class GlWindow final : public RenderWindow {
   public:
-    bool Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
-    bool Destroy() override;
-    bool GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
-    bool GetRect(WindowRect& rect) override;
-    bool Resize(int32_t width, int32_t height) override;
-    bool Swap() override;
-    bool Print(float x, float y, const char* text) override;
+    void Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
+    void Destroy() override;
+    void GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
+    void GetRect(WindowRect& rect) override;
+    void Resize(int32_t width, int32_t height) override;
+    void Swap() override;
+    void Print(float x, float y, const char* text) override;
 
     int32_t width = 0;
     int32_t height = 0;
 };
 
-bool GlWindow::Create(WindowHandle&, InstanceHandle, SaverMode) {
-    if (!CreateCanvasContext()) {
-        // Without WebGL the page says so and the program ends here.
-        RefuseNoWebGl();
-        emscripten_force_exit(0);
-    }
+void GlWindow::Create(WindowHandle&, InstanceHandle, SaverMode) {
+    // Without WebGL the page says so, as the Windows saver does without a
+    // window.
+    if (!CreateCanvasContext())
+        FatalError("La ventana no se ha podido crear");
     Resize(CanvasWidth(), CanvasHeight());
     ApplyFixedGlStateWithoutHint();
-    return true;
 }
 
-bool GlWindow::Destroy() {
-    return true; // the context goes with the page
+void GlWindow::Destroy() {
+    // The context goes with the page; the overlay line goes now.
+    ShowOverlayLine("");
 }
 
-bool GlWindow::GetSize(int32_t& w, int32_t& h, int32_t& colourBits) {
+void GlWindow::GetSize(int32_t& w, int32_t& h, int32_t& colourBits) {
     w = width;
     h = height;
     colourBits = 24;
-    return true;
 }
 
-bool GlWindow::GetRect(WindowRect& rect) {
+void GlWindow::GetRect(WindowRect& rect) {
     rect = WindowRect{0, 0, width, height};
-    return true;
 }
 
-bool GlWindow::Resize(int32_t w, int32_t h) {
+void GlWindow::Resize(int32_t w, int32_t h) {
     ApplyViewportProjection(w, h);
     width = w;
     height = h;
-    return true;
 }
 
-bool GlWindow::Swap() {
-    return true;
-}
+void GlWindow::Swap() {}
 
-bool GlWindow::Print(float, float, const char* text) {
+void GlWindow::Print(float, float, const char* text) {
     ShowOverlayLine(text != nullptr ? text : "");
-    return true;
 }
 
 } // namespace

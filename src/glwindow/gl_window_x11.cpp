@@ -8,10 +8,11 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 
 #include <vector>
 
+#include "core/fatal_error.h"
 #include "core/gl.h"
 #include "core/resources.h"
 #include "glwindow/gl_state.h"
@@ -63,14 +64,15 @@ int ConnectionBroken(Display*) {
     return 0; // Xlib ends the process
 }
 
-void Refuse(const char* format, ...) {
-    std::fprintf(stderr, "tazroscr: cannot draw: ");
+// Ends the program: "cannot draw: " and the reason, formatted as printf does.
+[[noreturn]] void CannotDraw(const char* format, ...) {
+    char reason[256] = "cannot draw: ";
+    const size_t used = std::strlen(reason);
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    std::vsnprintf(reason + used, sizeof reason - used, format, args);
     va_end(args);
-    std::fputc('\n', stderr);
-    std::exit(1);
+    FatalError(reason);
 }
 
 Window XWindow(WindowHandle handle) {
@@ -79,13 +81,13 @@ Window XWindow(WindowHandle handle) {
 
 class GlWindow final : public RenderWindow {
   public:
-    bool Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
-    bool Destroy() override;
-    bool GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
-    bool GetRect(WindowRect& rect) override;
-    bool Resize(int32_t width, int32_t height) override;
-    bool Swap() override;
-    bool Print(float x, float y, const char* text) override;
+    void Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
+    void Destroy() override;
+    void GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
+    void GetRect(WindowRect& rect) override;
+    void Resize(int32_t width, int32_t height) override;
+    void Swap() override;
+    void Print(float x, float y, const char* text) override;
 
     uint32_t fontBase = 0;
     bool created = false;
@@ -127,7 +129,7 @@ XVisualInfo* GlWindow::MakeOwnWindow() {
     const int screen = DefaultScreen(display);
     XVisualInfo* visual = glXChooseVisual(display, screen, attributes);
     if (visual == nullptr)
-        Refuse("the X server offers no double-buffered OpenGL visual with a depth buffer");
+        CannotDraw("the X server offers no double-buffered OpenGL visual with a depth buffer");
     const Window root = RootWindow(display, screen);
     colormap = XCreateColormap(display, root, visual->visual, AllocNone);
     XSetWindowAttributes set = {};
@@ -156,25 +158,25 @@ XVisualInfo* GlWindow::AdoptWindow(Window given) {
     XWindowAttributes attributes = {};
     protocolError.seen = false;
     if (XGetWindowAttributes(display, given, &attributes) == 0 || protocolError.seen)
-        Refuse("there is no window 0x%lx", static_cast<unsigned long>(given));
+        CannotDraw("there is no window 0x%lx", static_cast<unsigned long>(given));
     if (attributes.c_class == InputOnly)
-        Refuse("window 0x%lx takes input only and shows nothing",
-               static_cast<unsigned long>(given));
+        CannotDraw("window 0x%lx takes input only and shows nothing",
+                   static_cast<unsigned long>(given));
     XVisualInfo wanted = {};
     wanted.visualid = XVisualIDFromVisual(attributes.visual);
     wanted.screen = XScreenNumberOfScreen(attributes.screen);
     int count = 0;
     XVisualInfo* visual = XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count);
     if (visual == nullptr)
-        Refuse("the visual of window 0x%lx is unknown", static_cast<unsigned long>(given));
+        CannotDraw("the visual of window 0x%lx is unknown", static_cast<unsigned long>(given));
     int useGl = 0, rgba = 0, doubleBuffer = 0, depth = 0;
     glXGetConfig(display, visual, GLX_USE_GL, &useGl);
     glXGetConfig(display, visual, GLX_RGBA, &rgba);
     glXGetConfig(display, visual, GLX_DOUBLEBUFFER, &doubleBuffer);
     glXGetConfig(display, visual, GLX_DEPTH_SIZE, &depth);
     if (!useGl || !rgba || depth == 0)
-        Refuse("the visual 0x%lx of window 0x%lx has no RGBA OpenGL with a depth buffer",
-               static_cast<unsigned long>(wanted.visualid), static_cast<unsigned long>(given));
+        CannotDraw("the visual 0x%lx of window 0x%lx has no RGBA OpenGL with a depth buffer",
+                   static_cast<unsigned long>(wanted.visualid), static_cast<unsigned long>(given));
     // Without a back buffer the frame is drawn where it is seen.
     doubleBuffered = doubleBuffer != 0;
     window = given;
@@ -185,28 +187,27 @@ XVisualInfo* GlWindow::AdoptWindow(Window given) {
     return visual;
 }
 
-bool GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
+void GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
     if (display == nullptr)
-        Refuse("no connection to an X server");
+        CannotDraw("no connection to an X server");
     int errorBase = 0, eventBase = 0;
     if (!glXQueryExtension(display, &errorBase, &eventBase))
-        Refuse("the X server has no OpenGL (GLX)");
+        CannotDraw("the X server has no OpenGL (GLX)");
 
     XVisualInfo* visual = host == nullptr ? MakeOwnWindow() : AdoptWindow(XWindow(host));
     glContext = glXCreateContext(display, visual, nullptr, True);
     if (glContext == nullptr)
-        Refuse("OpenGL refuses a context for window 0x%lx", static_cast<unsigned long>(window));
+        CannotDraw("OpenGL refuses a context for window 0x%lx", static_cast<unsigned long>(window));
     glXGetConfig(display, visual, GLX_BUFFER_SIZE, &colourBits);
     XFree(visual);
     if (!glXMakeCurrent(display, window, glContext))
-        Refuse("OpenGL cannot draw into window 0x%lx", static_cast<unsigned long>(window));
+        CannotDraw("OpenGL cannot draw into window 0x%lx", static_cast<unsigned long>(window));
 
     Resize(width, height);
     ApplyFixedGlState();
     CreateOverlayFont();
     created = true;
     host = reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(window));
-    return true;
 }
 
 // The 96 display lists of characters 32 to 127 from an X font; they stay
@@ -223,9 +224,9 @@ void GlWindow::CreateOverlayFont() {
     }
 }
 
-bool GlWindow::Destroy() {
+void GlWindow::Destroy() {
     if (display == nullptr)
-        return true;
+        return;
     if (glContext != nullptr) {
         if (created)
             glDeleteLists(fontBase, 96);
@@ -246,42 +247,36 @@ bool GlWindow::Destroy() {
     }
     XSync(display, False);
     created = false;
-    return true;
 }
 
-bool GlWindow::GetSize(int32_t& w, int32_t& h, int32_t& bits) {
+void GlWindow::GetSize(int32_t& w, int32_t& h, int32_t& bits) {
     w = width;
     h = height;
     bits = colourBits;
-    return true;
 }
 
-bool GlWindow::GetRect(WindowRect& rect) {
+void GlWindow::GetRect(WindowRect& rect) {
     int x = 0, y = 0;
     Window child = None;
     XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
     rect = WindowRect{x, y, x + width, y + height};
-    return true;
 }
 
-bool GlWindow::Resize(int32_t w, int32_t h) {
+void GlWindow::Resize(int32_t w, int32_t h) {
     ApplyViewportProjection(w, h);
     width = w;
     height = h;
-    return true;
 }
 
-bool GlWindow::Swap() {
+void GlWindow::Swap() {
     if (doubleBuffered)
         glXSwapBuffers(display, window);
     else
         glFinish();
-    return true;
 }
 
-bool GlWindow::Print(float x, float y, const char* text) {
+void GlWindow::Print(float x, float y, const char* text) {
     PrintWithFont(fontBase, x, y, text);
-    return true;
 }
 
 GlWindow* TheWindow() {
@@ -300,19 +295,20 @@ void DeleteGlWindow(RenderWindow* window) {
     delete static_cast<GlWindow*>(window);
 }
 
-bool ConnectDisplay(void (*onLost)()) {
+void ConnectDisplay(void (*onLost)()) {
     display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         const char* name = XDisplayName(nullptr);
-        std::fprintf(stderr, "tazroscr: cannot open display '%s'\n", name != nullptr ? name : "");
-        return false;
+        char reason[160];
+        std::snprintf(reason, sizeof reason, "cannot open display '%s'",
+                      name != nullptr ? name : "");
+        FatalError(reason);
     }
     connectionLost = onLost;
     XSetErrorHandler(NoteProtocolError);
     XSetIOErrorHandler(ConnectionBroken);
     wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
     wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-    return true;
 }
 
 void DisconnectDisplay() {

@@ -16,9 +16,9 @@
 #include "core/render_window.h"
 
 // Connects to the X server of $DISPLAY. onLost runs when the connection
-// breaks (Xlib ends the process if it returns). False, with a line on
-// standard error, when there is no server.
-bool ConnectDisplay(void (*onLost)());
+// breaks (Xlib ends the process if it returns). Without a server FatalError
+// ends the program.
+void ConnectDisplay(void (*onLost)());
 // Closes the connection, after the window is destroyed.
 void DisconnectDisplay();
 // The connection's file descriptor, to wait on for events; -1 when closed.

@@ -15,8 +15,6 @@
 // that takes sound faster than real time. A thread that stalls for longer
 // than ALSA's buffer lets it run dry: the sound pauses and goes on where it
 // was (ALSA's underrun is recovered from on the next hand-over).
-#include "music/wave_device_alsa.h"
-
 #include <alsa/asoundlib.h>
 #include <errno.h>
 #include <pthread.h>
@@ -30,6 +28,9 @@
 
 namespace {
 
+// The PCM device the music plays on: ALSA's "default", through which
+// PulseAudio and PipeWire play it too.
+constexpr const char* kDeviceName = "default";
 // How much sound ALSA holds ahead of the speaker, in microseconds.
 constexpr unsigned kLatencyMicroseconds = 200000;
 constexpr int kBytesPerFrame = 4; // 16-bit stereo
@@ -51,7 +52,8 @@ void (*threadBody)() = nullptr;
 void Quiet(const char*, int, const char*, int, const char*, ...) {}
 
 void NoteError(const char* step, int error) {
-    std::snprintf(lastError, sizeof lastError, "%s: %s", step, snd_strerror(error));
+    std::snprintf(lastError, sizeof lastError, "ALSA device \"%s\": %s: %s", kDeviceName, step,
+                  snd_strerror(error));
 }
 
 // Starts the stream again after an underrun (the thread stalled) or a
@@ -106,7 +108,7 @@ bool Open(int32_t rate) {
     lastError[0] = '\0';
     snd_lib_error_set_handler(Quiet);
     snd_pcm_t* opened = nullptr;
-    int error = snd_pcm_open(&opened, kAlsaDeviceName, SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    int error = snd_pcm_open(&opened, kDeviceName, SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (error < 0) {
         NoteError("cannot open it", error);
         return false;
@@ -123,8 +125,11 @@ bool Open(int32_t rate) {
 }
 
 bool Play(const void* ring, uint32_t bytes) {
-    if (pcm == nullptr || bytes < kBytesPerFrame)
+    lastError[0] = '\0';
+    if (pcm == nullptr || bytes < kBytesPerFrame) {
+        NoteError(pcm == nullptr ? "not open" : "no ring to play", -EINVAL);
         return false;
+    }
     snd_pcm_drop(pcm);
     const int error = snd_pcm_prepare(pcm);
     if (error < 0) {
@@ -199,14 +204,15 @@ void SleepFor(int32_t milliseconds) {
     }
 }
 
-const WaveDevice alsaDevice = {Open, Play, Position, Stop, Close, StartThread, EndThread, SleepFor};
+const char* LastError() {
+    return lastError;
+}
+
+const WaveDevice alsaDevice = {Open,        Play,      Position, Stop,     Close,
+                               StartThread, EndThread, SleepFor, LastError};
 
 } // namespace
 
 const WaveDevice& PlatformWaveDevice() {
     return alsaDevice;
-}
-
-const char* AlsaDeviceError() {
-    return lastError;
 }

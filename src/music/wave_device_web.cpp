@@ -21,12 +21,15 @@
 
 #include <emscripten.h>
 
+#include <cstdio>
+
 #include "music/wave_device.h"
 #include "music/wave_output.h"
 
 namespace {
 
 // clang-format off
+// 0 when open, else why not (an OpenRefusal).
 EM_JS(int, SoundOpen, (int rate, int pulled), {
     var sound = {context: null, node: null, ring: 0, frames: 0, position: 0, played: 0,
                  handed: 0, capture: null, handOver: null, left: null, right: null};
@@ -34,20 +37,22 @@ EM_JS(int, SoundOpen, (int rate, int pulled), {
         sound.left = new Float32Array(4096);
         sound.right = new Float32Array(4096);
     } else {
+        var AudioContextType = window.AudioContext || window.webkitAudioContext;
+        if (!AudioContextType)
+            return 1;
         try {
-            var AudioContextType = window.AudioContext || window.webkitAudioContext;
             sound.context = new AudioContextType({sampleRate: rate});
         } catch (e) {
-            return 0;
+            return 2;
         }
         if (sound.context.sampleRate !== rate) {
             sound.context.close();
-            return 0;
+            return 2;
         }
         Module.page.audioContext(sound.context);
     }
     Module.tazroSound = sound;
-    return 1;
+    return 0;
 });
 
 EM_JS(int, SoundPlay, (const void* ring, uint32_t bytes), {
@@ -160,15 +165,30 @@ EM_JS(void, SoundClose, (), {
 // clang-format on
 
 bool pulledByPage = false;
+bool isOpen = false;
 // The body the playback control started, while the callbacks run its passes.
 void (*threadBody)() = nullptr;
+char error[96] = "";
 
 bool Open(int32_t rate) {
-    return SoundOpen(rate, pulledByPage ? 1 : 0) != 0;
+    const int refusal = SoundOpen(rate, pulledByPage ? 1 : 0);
+    if (refusal == 1)
+        std::snprintf(error, sizeof error, "Web Audio: this browser has no audio context");
+    else if (refusal == 2)
+        std::snprintf(error, sizeof error,
+                      "Web Audio: the browser refuses an audio context at %d Hz", rate);
+    else
+        error[0] = '\0';
+    isOpen = refusal == 0;
+    return isOpen;
 }
 
 bool Play(const void* ring, uint32_t bytes) {
-    return SoundPlay(ring, bytes) != 0;
+    const char* refusal = !isOpen                   ? "Web Audio: not open"
+                          : !SoundPlay(ring, bytes) ? "Web Audio: the browser refuses to play"
+                                                    : "";
+    std::snprintf(error, sizeof error, "%s", refusal);
+    return refusal[0] == '\0';
 }
 
 WaveReading Position() {
@@ -182,6 +202,7 @@ void Stop() {
 void Close() {
     SoundStop();
     SoundClose();
+    isOpen = false;
 }
 
 bool StartThread(void (*body)()) {
@@ -203,7 +224,12 @@ void Sleep(int32_t) {
     body();
 }
 
-const WaveDevice webDevice = {Open, Play, Position, Stop, Close, StartThread, EndThread, Sleep};
+const char* LastError() {
+    return error;
+}
+
+const WaveDevice webDevice = {Open,        Play,      Position, Stop,     Close,
+                              StartThread, EndThread, Sleep,    LastError};
 
 } // namespace
 

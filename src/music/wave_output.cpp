@@ -13,6 +13,7 @@
 
 #include "music/mixer.h"
 #include "music/music_file.h"
+#include "music/song_source.h"
 
 Playback playback;
 
@@ -58,21 +59,57 @@ void SetMusicFailureReport(MusicFailureReport report) {
     failureReport = report != nullptr ? report : PrintFailure;
 }
 
-void StartMusicOn(const WaveDevice& device, int id) {
+namespace {
+
+// The first half of a music start: any music before it stopped, the file
+// table installed, the device open at kMusicRate. False (reported) when the
+// device cannot be opened.
+bool OpenMusicDevice(const WaveDevice& device) {
     StopMusic();
     SetWaveDevice(device);
     SetMusicFileOps(OpenMusicResource, CloseResourceStream, ReadResourceStream, SeekResourceStream,
                     TellResourceStream);
     if (!OpenWaveOutput(kMusicRate)) {
         failureReport(MusicFailure::NoDevice);
-        return;
+        return false;
     }
-    playback.musicSong = LoadSong(id);
-    if (playback.musicSong == nullptr) {
+    return true;
+}
+
+// The second half: the loaded song plays, until StopMusic frees it.
+void PlayMusicSong(Song* song) {
+    playback.musicSong = song;
+    StartPlayback(song);
+}
+
+} // namespace
+
+void StartMusicOn(const WaveDevice& device, int id) {
+    if (!OpenMusicDevice(device))
+        return;
+    Song* song = LoadSong(id);
+    if (song == nullptr) {
         failureReport(MusicFailure::NoSong); // the device stays open until StopMusic
         return;
     }
-    StartPlayback(playback.musicSong);
+    PlayMusicSong(song);
+}
+
+MusicStart StartMusicFromBytesOn(const WaveDevice& device, const uint8_t* bytes, size_t size,
+                                 SongLoadError* error) {
+    if (error != nullptr)
+        *error = SongLoadError::kNone;
+    if (!OpenMusicDevice(device))
+        return MusicStart::NoDevice;
+    Song* song = LoadSongFromMemory(bytes, size, error);
+    if (song == nullptr)
+        return MusicStart::NoSong; // the device stays open until StopMusic
+    PlayMusicSong(song);
+    return MusicStart::Playing;
+}
+
+int32_t MusicPasses() {
+    return playback.songPasses.load(std::memory_order_acquire);
 }
 
 void StopMusic() {
@@ -117,6 +154,7 @@ bool StartPlayback(Song* song) {
     do
         FillBlock();
     while (mixRing.fillBlock != 0);
+    playback.songPasses.store(song->passes, std::memory_order_release);
 
     if (!playback.device->play(mixRing.pcmRing, RingBytes())) {
         StopPlayback(song);
@@ -158,6 +196,7 @@ bool StopPlayback(Song* song) {
     }
     FreeMixRing();
     DetachSong();
+    playback.songPasses.store(0, std::memory_order_release);
     playback.ownsRing = false;
     return song != nullptr;
 }
@@ -179,6 +218,8 @@ int32_t MixerPass() {
            !playback.stopRequested.load(std::memory_order_acquire)) {
         playback.mixerBusy.store(true, std::memory_order_release);
         FillBlock();
+        if (mixRing.currentSong != nullptr)
+            playback.songPasses.store(mixRing.currentSong->passes, std::memory_order_release);
         playback.mixerBusy.store(false, std::memory_order_release);
         ++playback.nextBlock;
         ++filled;

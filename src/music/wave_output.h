@@ -15,6 +15,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "music/song.h"
@@ -49,6 +50,10 @@ struct Playback {
     // device's blocks since the start (wave_ring.h).
     PlayPosition playPosition;
     int64_t nextBlock = 0;
+
+    // Set by whoever mixes (the mixer thread while it runs): the song's
+    // passes after the last block mixed.
+    std::atomic<int32_t> songPasses{0};
 };
 
 extern Playback playback;
@@ -62,6 +67,23 @@ extern Playback playback;
 // stopped first.
 void StartMusic(int id);
 void StartMusicOn(const WaveDevice& device, int id);
+
+// What a start of the music from a module in memory came to.
+enum class MusicStart { Playing, NoDevice, NoSong };
+// Starts the music of a module held in memory (a file the user chose) on
+// device, as StartMusicOn starts the resource; the bytes are not kept. A
+// device that cannot be opened is reported as StartMusicOn reports it. A
+// module that cannot be loaded is not: the answer is NoSong, with why in
+// error (a MOD, S3M or IT file is named so), the device stays open, and the
+// caller may say so in its own words and start another module or the
+// embedded song.
+MusicStart StartMusicFromBytesOn(const WaveDevice& device, const uint8_t* bytes, size_t size,
+                                 SongLoadError* error = nullptr);
+
+// Times the playing song has come back to a row it had played (once-through
+// passes, pattern loops and delays included); 0 without music. For playing a
+// module once through from the main thread.
+int32_t MusicPasses();
 
 // The music start's two failures: no device, or no song.
 enum class MusicFailure { NoDevice, NoSong };

@@ -5,6 +5,7 @@
 #include "character/character_draw.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
+#include "core/fatal_error.h"
 #include "core/gl.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
@@ -48,7 +49,7 @@ void PartDone(ScenePart part) {
 
 } // namespace
 
-bool SetupScene(InstanceHandle instance) {
+void SetupScene(InstanceHandle instance) {
     instanceHandle = instance;
     glWindow = NewGlWindow();
     glWindow->Create(hostWindow, instanceHandle, saverMode);
@@ -66,8 +67,9 @@ bool SetupScene(InstanceHandle instance) {
 
     MeshStatus status;
     if (!PrepareCharacterMeshes(status)) {
-        StopSceneMusic();
-        RefuseDamagedMeshes(status); // does not return
+        char reason[256];
+        FormatMeshError(status, reason, sizeof reason);
+        FatalError(reason);
     }
     BuildCharacterNodes(meshes);
     walkStartX = bodyNode.local[12];
@@ -77,16 +79,13 @@ bool SetupScene(InstanceHandle instance) {
     const uint8_t* heightmap = LockHeightmap(instanceHandle);
     if (terrainRoot != nullptr)
         FreeTerrain(&terrainRoot);
-    if (!BuildTerrain(&terrainRoot, kTerrainDepth, heightmap)) {
-        StopSceneMusic();
-        RefuseMissingHeightmap(); // does not return
-    }
+    if (!BuildTerrain(&terrainRoot, kTerrainDepth, heightmap))
+        FatalError(kMissingHeightmapMessage);
 
     // The frame's own figures start afresh: the first frame steps the
     // keyframes and smooths its rate from 30.
     frameRate = FrameRate{};
     keyframeClock = KeyframeClock{};
-    return true;
 }
 
 void SetBodyMaterials(bool ninja) {

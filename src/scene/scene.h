@@ -33,10 +33,11 @@ inline constexpr float kWalkWrap = 10000.0f;
 // Creates the GL window from hostWindow and saverMode, takes the first timer
 // reading, blanks both colour buffers, starts the music (when musica is on),
 // loads the nine textures, prepares the meshes, builds the nodes, the camera
-// and the terrain. Returns true. A window that cannot be created, a damaged
-// mesh resource or a missing heightmap ends the process after telling the
-// user (the music stopped first).
-bool SetupScene(InstanceHandle instance);
+// and the terrain. A window that cannot be created, a damaged mesh resource
+// or a missing heightmap ends the process through FatalError
+// (core/fatal_error.h), which stops the music and tears the window down
+// before it tells the user.
+void SetupScene(InstanceHandle instance);
 
 // Advances everything that moves with time and draws one complete frame.
 // Allocates nothing.
@@ -76,11 +77,6 @@ extern ScenePartHook scenePartHook;
 // otherwise. Whatever state it changes, the next frame sets again.
 using SceneOverlay = void (*)();
 extern SceneOverlay sceneOverlay;
-
-// Tells the user that the heightmap resource is missing or short and ends the
-// process: a message box and a clean exit on Windows, a line on standard
-// error and exit code 1 on the host.
-[[noreturn]] void RefuseMissingHeightmap();
 
 // The screen saver's shutdown, in its order: the music first (it waits for the
 // mixer thread), then the GL window is destroyed and deleted, then the meshes

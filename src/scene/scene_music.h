@@ -1,5 +1,5 @@
 // The scene's music: started by the set-up when the musica setting is on,
-// stopped by the shutdown and before any refusal ends the process.
+// stopped by the shutdown (also the one before FatalError tells the user).
 #pragma once
 
 // The embedded song's resource id.

@@ -16,14 +16,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/embedded_resources.h"
 #include "core/gl.h"
-#include "core/resources_embedded.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
 #include "glwindow/fps_overlay.h"
 #include "glwindow/frame_timer.h"
 #include "glwindow/gl_window_web.h"
 #include "glwindow/virtual_clock.h"
+#include "music/wave_device.h"
 #include "music/wave_device_web.h"
 #include "music/wave_output.h"
 #include "scene/scene.h"
@@ -78,6 +79,18 @@ EM_JS(void, PageBench, (double msPerFrame, double medianMs, double longestMs, in
     Module.page.bench(msPerFrame, medianMs, longestMs, frames, width, height);
 });
 // clang-format on
+
+// The music's failures, as warnings on the console: the scene goes on.
+void WarnMusicFailure(MusicFailure failure) {
+    char text[160];
+    if (failure == MusicFailure::NoDevice)
+        std::snprintf(text, sizeof text, "no sound: %s; the scene goes on silently",
+                      PlatformWaveDevice().lastError());
+    else
+        std::snprintf(text, sizeof text,
+                      "the embedded song cannot be loaded; the scene goes on silently");
+    PageWarn(text);
+}
 
 // Virtual microseconds of hook frame k: scene2png's frame times.
 int64_t HookFrameTime(int64_t k) {
@@ -214,6 +227,7 @@ int main() {
         PageWarn(message);
 
     SetResourceSource(&embeddedResources);
+    SetMusicFailureReport(WarnMusicFailure);
     saverMode = SaverMode::FullScreen;
     hostWindow = nullptr;
     SetSoundPulledByPage(page.lapse);

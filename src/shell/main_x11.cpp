@@ -3,21 +3,23 @@
 // name, a frame every --delay microseconds until a stop signal, the window's
 // end or, in its own window, the user closes it; then the shutdown, with the
 // music first. The exit code is 0 when a signal, the window's end or the
-// user ends the run; 1 when it cannot draw or the X server refuses it; 2
-// after a bad option.
+// user ends the run; 2 after a bad option. When it cannot go on (no window
+// to draw into, no X server, a request the server refuses, a damaged
+// resource) FatalError says why and ends it with 1.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/resources_embedded.h"
+#include "core/embedded_resources.h"
+#include "core/fatal_error.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
 #include "core/version.h"
 #include "glwindow/fps_overlay.h"
 #include "glwindow/frame_timer.h"
 #include "glwindow/gl_window_x11.h"
-#include "music/wave_device_alsa.h"
+#include "music/wave_device.h"
 #include "music/wave_output.h"
 #include "scene/scene.h"
 #include "scene/scene_music.h"
@@ -47,8 +49,8 @@ void DrawFpsLine() {
 
 void ReportMusicFailure(MusicFailure failure) {
     if (failure == MusicFailure::NoDevice)
-        std::fprintf(stderr, "%s: no sound: ALSA device \"%s\": %s; the scene goes on silently\n",
-                     kProgram, kAlsaDeviceName, AlsaDeviceError());
+        std::fprintf(stderr, "%s: no sound: %s; the scene goes on silently\n", kProgram,
+                     PlatformWaveDevice().lastError());
     else
         std::fprintf(stderr, "%s: the embedded song cannot be loaded; the scene goes on silently\n",
                      kProgram);
@@ -112,17 +114,14 @@ int main(int argc, char** argv) {
     }
     WindowTarget target;
     if (!ResolveWindowTarget(options, std::getenv("XSCREENSAVER_WINDOW"), target, message,
-                             sizeof message)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, message);
-        return 1;
-    }
+                             sizeof message))
+        FatalError(message);
 
     SetResourceSource(&embeddedResources);
     SetMusicFailureReport(ReportMusicFailure);
     if (StopSignalled())
         return 0;
-    if (!ConnectDisplay(ConnectionLost))
-        return 1;
+    ConnectDisplay(ConnectionLost);
     switch (target.kind) {
     case WindowTargetKind::Own:
         hostWindow = nullptr;
@@ -134,9 +133,8 @@ int main(int argc, char** argv) {
         hostWindow = WindowHandleFromId(target.id);
         break;
     }
-    // The scene runs until something ends it, as the Windows saver's full
-    // screen does; the window it draws into is hostWindow's.
-    saverMode = SaverMode::FullScreen;
+    // The scene runs until something ends it, in the window hostWindow names
+    // (none: a window of its own).
     if (StopSignalled()) {
         DisconnectDisplay();
         return 0;
@@ -145,7 +143,6 @@ int main(int argc, char** argv) {
     if (options.fps)
         sceneOverlay = DrawFpsLine;
 
-    int exitCode = 0;
     while (!StopSignalled()) {
         const int64_t frameStart = MonotonicMicroseconds();
         RenderFrame();
@@ -153,12 +150,13 @@ int main(int argc, char** argv) {
         // included; 0 draws the next frame at once.
         const WindowRun run = WaitForNextFrame(frameStart + options.delayMicroseconds);
         if (run == WindowRun::Failed) {
-            std::fprintf(stderr, "%s: the X server refused: %s\n", kProgram, WindowRunError());
-            exitCode = 1;
+            char reason[320];
+            std::snprintf(reason, sizeof reason, "the X server refused: %s", WindowRunError());
+            FatalError(reason);
         }
         if (run != WindowRun::Go)
             break;
     }
     Shutdown();
-    return exitCode;
+    return 0;
 }

@@ -9,7 +9,7 @@
 #include "character/mesh.h"
 #include "character/offscreen.h"
 #include "character/scene_node.h"
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 #include "glwindow/gl_state.h"
 #include "terrain/textures.h"
 

@@ -446,6 +446,66 @@ TEST(XmLoader, SeeksByTheStoredHeaderSizes) {
     }
 }
 
+TEST(XmLoader, HonoursThePatternAndSampleHeaderSizes) {
+    struct Case {
+        uint32_t patternHeader; // written; below 9 the data follow the 9 bytes
+        uint32_t sampleHeader;  // written; below 40 (0 among them) it counts as 40
+    };
+    for (const Case& c : {Case{9, 40}, Case{13, 44}, Case{0, 0}, Case{64, 12}}) {
+        XmSong xm = OneInstrumentSong(2);
+        xm.patterns[0].At(1, 1) = {61, 1, 0x30, 4, 0x37};
+        xm.patterns[0].rawHeaderLength = c.patternHeader;
+        XmInstrument& in = xm.instruments[0];
+        in.rawSampleHeaderSize = c.sampleHeader;
+        in.samples.push_back(SixteenBitSample(10, [](int i) { return 100 * i; }));
+        in.samples[1].relativeNote = 5;
+        SongPtr song = LoadXm(xm);
+        ASSERT_TRUE(song) << c.patternHeader << " " << c.sampleHeader;
+        const Cell& cell = CellOf(*song, 0, 1, 1);
+        EXPECT_EQ(cell.note, 61);
+        EXPECT_EQ(cell.parameter, 0x37);
+        const Instrument& loaded = song->instruments[0];
+        ASSERT_EQ(loaded.sampleCount, 2);
+        EXPECT_EQ(loaded.samples[0]->length, 1000u);
+        EXPECT_EQ(loaded.samples[1]->length, 10u);
+        EXPECT_EQ(loaded.samples[1]->relativeNote, 5);
+        EXPECT_EQ(loaded.samples[1]->data[9], 900);
+    }
+}
+
+TEST(XmLoader, NamesTheModulesItRefuses) {
+    struct Case {
+        size_t offset;
+        const char* tag;
+        SongLoadError error;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "IMPM", SongLoadError::kItModule, "an IT module, not XM: only XM modules are played"},
+        {44, "SCRM", SongLoadError::kS3mModule,
+         "an S3M module, not XM: only XM modules are played"},
+        {1080, "M.K.", SongLoadError::kModModule,
+         "a MOD module, not XM: only XM modules are played"},
+        {1080, "FLT8", SongLoadError::kModModule, nullptr},
+        {1080, "6CHN", SongLoadError::kModModule, nullptr},
+        {1080, "12CH", SongLoadError::kModModule, nullptr},
+        {1080, "M.K!", SongLoadError::kNotXm, nullptr},
+        {1076, "SCRM", SongLoadError::kNotXm, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes(2048, 0);
+        std::memcpy(&bytes[c.offset], c.tag, 4);
+        SongLoadError error = SongLoadError::kNone;
+        EXPECT_FALSE(LoadXm(bytes, &error));
+        EXPECT_EQ(error, c.error) << c.tag << " at " << c.offset;
+        if (c.text != nullptr) {
+            EXPECT_STREQ(SongLoadErrorText(error), c.text);
+        }
+    }
+    // A tag past the end of a short file names nothing.
+    EXPECT_FALSE(LoadXm(std::vector<uint8_t>{'I', 'M', 'P'}));
+}
+
 TEST(XmLoader, CutFilesLoadWhatTheyHold) {
     XmSong xm = OneInstrumentSong(2);
     xm.instruments.push_back(xm.instruments[0]);
@@ -492,8 +552,9 @@ TEST(XmLoader, AllocationFailuresFailCleanly) {
         ++failures;
     }
     SetSongAllocationFailure(-1);
-    // Song, patterns, cells of two patterns, instruments, three samples with data.
-    EXPECT_EQ(failures, 11);
+    // Song, patterns, played rows, cells of two patterns, instruments, three
+    // samples with data.
+    EXPECT_EQ(failures, 12);
     EXPECT_TRUE(LoadXm(bytes));
 }
 
