@@ -51,8 +51,9 @@ elseif(EMSCRIPTEN)
     # the main loop sets from the page's clock each frame (or the test hooks
     # step), so that a page frame is made as scene2png makes it; its bitmaps
     # go through the portable decoder; the one GLU call emscripten lacks is
-    # its own (mipmaps_web). No tests are built here: the host's tests cover
-    # the core, tests/e2e/web_test.sh the page.
+    # its own (mipmaps_web), and so is new (std::nothrow), which must answer
+    # null (nothrow_new_web). No tests are built here: the host's tests
+    # cover the core, tests/e2e/web_test.sh the page.
     set(TAZRO_BUILD_TESTS OFF)
     tazro_platform_sources(tazro_core terrain/bitmap_load.cpp)
     add_executable(tazroscr)
@@ -60,6 +61,7 @@ elseif(EMSCRIPTEN)
     target_link_libraries(tazroscr PRIVATE tazro_render)
     tazro_warnings(tazroscr)
     tazro_platform_sources(tazroscr
+        core/nothrow_new_web.cpp
         glwindow/frame_timer_virtual.cpp
         glwindow/gl_window_web.cpp
         glwindow/tick_count_virtual.cpp
@@ -71,13 +73,17 @@ elseif(EMSCRIPTEN)
         shell/settings_storage_web.cpp)
     # Legacy GL emulation without GL_FFP_ONLY (which whitens the shadows and
     # floods the console with GL_INVALID_VALUE in 3.1.6); a fixed memory so
-    # that the sound callback's view of the ring never goes stale; no file
-    # system (every asset is embedded).
+    # that the sound callback's view of the ring never goes stale, where an
+    # allocation that does not fit fails as it does natively (a module too
+    # large for it is refused, not the page ended); no file system (every
+    # asset is embedded); the page hands the user's module over through
+    # malloc and free.
     target_link_options(tazroscr PRIVATE
         -sLEGACY_GL_EMULATION=1
         -sENVIRONMENT=web
         -sINITIAL_MEMORY=33554432
         -sALLOW_MEMORY_GROWTH=0
+        -sABORTING_MALLOC=0
         -sFILESYSTEM=0
         -sEXIT_RUNTIME=0
         -sEXPORTED_FUNCTIONS=_main,_malloc,_free

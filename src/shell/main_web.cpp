@@ -28,6 +28,7 @@
 #include "music/wave_device_web.h"
 #include "music/wave_output.h"
 #include "scene/scene.h"
+#include "shell/page_music.h"
 #include "shell/page_options.h"
 #include "shell/settings_store.h"
 #include "terrain/name_lists.h"
@@ -212,6 +213,16 @@ EMSCRIPTEN_KEEPALIVE const char* TazroSettingsText() {
 EMSCRIPTEN_KEEPALIVE void TazroStoreFrames() {
     if (page.stillSeconds < 0.0 && !page.lapse)
         StoreFrames(settings.frames);
+}
+
+// The user's own module (index.html: the file picker or a file dropped on
+// the page): size bytes at bytes, which the page frees afterwards; none
+// when the page could not hold them. Why it does not play, in Spanish to
+// follow the file's name; empty when it plays.
+EMSCRIPTEN_KEEPALIVE const char* TazroPlayModule(const uint8_t* bytes, int32_t size) {
+    if (bytes == nullptr)
+        return PageModuleRefusal(SongLoadError::kOutOfMemory);
+    return PlayPageModule(PlatformWaveDevice(), bytes, static_cast<size_t>(size > 0 ? size : 0));
 }
 
 } // extern "C"

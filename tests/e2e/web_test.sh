@@ -12,11 +12,12 @@ host=${HOST_BUILD:-$top/build/host}
 assets=${TAZRO_ASSET_DIR:-$top/build/assets}
 scene2png=$host/tools/scene2png/scene2png
 xm2wav=$host/tools/xm2wav/xm2wav
+writer=$host/tests/music/write_test_song
 work=$web/e2e
 references=$work/references
 
 for file in "$web/index.html" "$web/tazroscr.js" "$web/tazroscr.wasm" "$scene2png" "$xm2wav" \
-    "$assets/voxaresource-123.xm"; do
+    "$writer" "$assets/voxaresource-123.xm"; do
     if [ ! -f "$file" ]; then
         echo "web_test: $file is missing: build the host and web presets first" >&2
         exit 1
@@ -26,8 +27,9 @@ rm -rf "$work"
 mkdir -p "$references"
 
 # scene2png's pictures of the frames the page is asked for (640 x 480 unless
-# told otherwise), and the hash of xm2wav's first 6 seconds of PCM (the WAV
-# file's data chunk).
+# told otherwise); the hashes of xm2wav's first 6 seconds of the song and
+# first 2 seconds of a module of the test writer's (the WAV files' data
+# chunks), which the page is given as the user's own.
 reference() {
     local name=$1
     shift
@@ -39,9 +41,11 @@ reference still-6-small --start 6 --size 320x240
 reference still-12 --start 12
 reference still-12-lava --start 12 --nSuelo 8
 reference still-12-perface --start 12 --tipoIlum 1
-timeout 120 "$xm2wav" "$assets/voxaresource-123.xm" "$work/song.wav" --seconds 6 >/dev/null ||
-    echo "web_test: xm2wav failed" >&2
-python3 - "$work/song.wav" >"$references/sound.sha256" <<'PY'
+pcm_hash() {
+    local module=$1 seconds=$2 out=$3
+    timeout 120 "$xm2wav" "$module" "$work/render.wav" --seconds "$seconds" >/dev/null ||
+        echo "web_test: xm2wav failed for $module" >&2
+    python3 - "$work/render.wav" >"$out" <<'PY'
 import hashlib, struct, sys
 data = open(sys.argv[1], "rb").read()
 at = 12
@@ -52,6 +56,10 @@ while at + 8 <= len(data):
         break
     at += 8 + size + (size & 1)
 PY
+}
+pcm_hash "$assets/voxaresource-123.xm" 6 "$references/sound.sha256"
+"$writer" golden "$references/golden.xm" || echo "web_test: write_test_song failed" >&2
+pcm_hash "$references/golden.xm" 2 "$references/golden.sha256"
 
 python3 "$top/scripts/serve_web.py" "$web" >"$work/server.txt" 2>&1 &
 server=$!
