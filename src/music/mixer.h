@@ -102,6 +102,12 @@ void MixVoices(float* destination, int32_t count);
 // Leaves `position` one step past the last frame.
 void MixFrames(const int16_t* data, uint64_t& position, uint64_t step, float gainLeft,
                float gainRight, float* out, int32_t frames);
+// MixFrames takes eight frames a step where the processor has AVX2 (on by
+// default there), else four; both give the same bits. Turning it off lets
+// the tests check the four-frame steps on such processors too. Returns the
+// setting in force: false where there are no eight-frame steps. Not while
+// a thread mixes.
+bool SetWideMixing(bool on);
 // The same during a volume ramp: after each frame the gains move by stepLeft
 // and stepRight, and are left where the last frame's step took them.
 void MixRampFrames(const int16_t* data, uint64_t& position, uint64_t step, float& gainLeft,
