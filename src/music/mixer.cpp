@@ -336,7 +336,10 @@ void MixVoice(Voice& voice, float* out, int32_t count) {
     while (remaining > 0) {
         // Frames until the position first reaches or passes the boundary of
         // its direction: an exact 64-bit division, so no frame is ever mixed
-        // past the end whatever the step.
+        // past the end whatever the step. It reaches it within the pass
+        // exactly when distance <= step × passCount, so a pass that cannot
+        // (most of them) skips the slow division; a product past 64 bits
+        // certainly covers the distance.
         int32_t passCount = remaining;
         bool hitEnd = false;
         const uint64_t step = voice.step;
@@ -344,10 +347,14 @@ void MixVoice(Voice& voice, float* out, int32_t count) {
         if (step != 0) {
             const int64_t distance = backward ? static_cast<int64_t>(voice.position - loopStart)
                                               : static_cast<int64_t>(loopEnd - voice.position);
-            const uint64_t toEnd =
-                distance <= 0 ? 0 : (static_cast<uint64_t>(distance) + step - 1) / step;
-            if (toEnd <= static_cast<uint64_t>(passCount)) {
-                passCount = static_cast<int32_t>(toEnd);
+            uint64_t reach;
+            if (distance <= 0) {
+                passCount = 0;
+                hitEnd = true;
+            } else if (__builtin_mul_overflow(step, static_cast<uint64_t>(passCount), &reach) ||
+                       static_cast<uint64_t>(distance) <= reach) {
+                passCount =
+                    static_cast<int32_t>((static_cast<uint64_t>(distance) + step - 1) / step);
                 hitEnd = true;
             }
         }
