@@ -423,9 +423,10 @@ bool AllocateMixRing() {
     if (mixRing.mixRate == 0)
         return false;
     FreeMixRing();
-    const size_t floats = 2 * static_cast<size_t>(mixRing.ringSamples);
-    mixRing.pcmRing = new (std::nothrow) int16_t[floats]();
+    const size_t values = 2 * static_cast<size_t>(mixRing.ringSamples);
+    mixRing.pcmRing = new (std::nothrow) int16_t[values]();
     // Four spare floats let the working start move up to a 16-byte boundary.
+    const size_t floats = 2 * static_cast<size_t>(mixRing.blockSamples);
     mixRing.mixStorage = new (std::nothrow) float[floats + 4]();
     if (mixRing.pcmRing == nullptr || mixRing.mixStorage == nullptr) {
         FreeMixRing();
@@ -467,7 +468,7 @@ void FillBlock() {
     if (mixRing.mixBuffer == nullptr || mixRing.pcmRing == nullptr)
         return;
     const int32_t blockSamples = mixRing.blockSamples;
-    float* block = mixRing.mixBuffer + 2 * static_cast<int64_t>(mixRing.fillBlock) * blockSamples;
+    float* block = mixRing.mixBuffer;
     std::memset(block, 0, 2 * sizeof(float) * static_cast<size_t>(blockSamples));
     Song* song = mixRing.currentSong;
     if (song != nullptr) {

@@ -52,8 +52,10 @@ struct MixRing {
     int32_t rampSamples;  // frames of a volume ramp (128 at 44,100 Hz)
     float inverseRate;
     float inverseRampSamples;
-    int16_t* pcmRing;  // ringSamples interleaved left/right 16-bit frames
-    float* mixBuffer;  // ringSamples float frames (left, right), 16-byte aligned
+    int16_t* pcmRing; // ringSamples interleaved left/right 16-bit frames
+    // blockSamples float frames (left, right), 16-byte aligned: every block
+    // is mixed here, so that the area stays in the processor's cache.
+    float* mixBuffer;
     int32_t fillBlock; // next block to mix, 0..blockCount − 1
     Song* currentSong; // what FillBlock plays; none mixes silence
     float* mixStorage; // the allocation mixBuffer lies in
