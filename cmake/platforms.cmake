@@ -43,6 +43,63 @@ if(WIN32)
         shell/settings_registry_win32.cpp)
     enable_language(RC)
     add_subdirectory(resources)
+elseif(EMSCRIPTEN)
+    # The web edition (the web preset: emcmake over Debian's emscripten): the
+    # page's program tazroscr.js and tazroscr.wasm, with web/index.html and
+    # the icon beside them, drawn through the legacy GL emulation onto WebGL
+    # and played through Web Audio. Its clocks are the virtual ones, which
+    # the main loop sets from the page's clock each frame (or the test hooks
+    # step), so that a page frame is made as scene2png makes it; its bitmaps
+    # go through the portable decoder; the one GLU call emscripten lacks is
+    # its own (mipmaps_web), and so is new (std::nothrow), which must answer
+    # null (nothrow_new_web). No tests are built here: the host's tests
+    # cover the core, tests/e2e/web_test.sh the page.
+    set(TAZRO_BUILD_TESTS OFF)
+    tazro_platform_sources(tazro_core terrain/bitmap_load.cpp)
+    add_executable(tazroscr)
+    set_target_properties(tazroscr PROPERTIES SUFFIX .js)
+    target_link_libraries(tazroscr PRIVATE tazro_render)
+    tazro_warnings(tazroscr)
+    tazro_platform_sources(tazroscr
+        core/nothrow_new_web.cpp
+        glwindow/frame_timer_virtual.cpp
+        glwindow/gl_window_web.cpp
+        glwindow/tick_count_virtual.cpp
+        music/wave_device_web.cpp
+        terrain/mipmaps_web.cpp
+        shell/config_panel_web.cpp
+        shell/fatal_error_web.cpp
+        shell/main_web.cpp
+        shell/settings_storage_web.cpp)
+    # Legacy GL emulation without GL_FFP_ONLY (which whitens the shadows and
+    # floods the console with GL_INVALID_VALUE in 3.1.6); a fixed memory so
+    # that the sound callback's view of the ring never goes stale, where an
+    # allocation that does not fit fails as it does natively (a module too
+    # large for it is refused, not the page ended); no file system (every
+    # asset is embedded); the page hands the user's module over through
+    # malloc and free.
+    target_link_options(tazroscr PRIVATE
+        -sLEGACY_GL_EMULATION=1
+        -sENVIRONMENT=web
+        -sINITIAL_MEMORY=33554432
+        -sALLOW_MEMORY_GROWTH=0
+        -sABORTING_MALLOC=0
+        -sFILESYSTEM=0
+        -sEXIT_RUNTIME=0
+        -sEXPORTED_FUNCTIONS=_main,_malloc,_free
+        -sEXPORTED_RUNTIME_METHODS=UTF8ToString)
+    add_custom_command(TARGET tazroscr POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/index.html
+            $<TARGET_FILE_DIR:tazroscr>/index.html
+        COMMAND ${CMAKE_COMMAND} -E copy ${TAZRO_ASSET_DIR}/icon-101.ico
+            $<TARGET_FILE_DIR:tazroscr>/favicon.ico
+        VERBATIM)
+    set_property(TARGET tazroscr APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/index.html)
+    # The assets come from the host build's folder, as for Windows; the table
+    # embeds them in WebAssembly sections.
+    add_custom_target(assets)
+    set(TAZRO_EMBED_FORMAT wasm)
+    add_subdirectory(resources)
 else()
     # The host: the off-screen platform of the host tools and tests, and the
     # native saver. Files in the core that only they use: both read their

@@ -3,7 +3,8 @@
 #  1. host unit tests, 2. the same under AddressSanitizer and UBSan, and the
 #  playback tests under ThreadSanitizer,
 #  3. the core tests cross-built and run under Wine, 4. the end-to-end tests
-#  of the real tazroscr.scr under Wine on a virtual display.
+#  of the real tazroscr.scr under Wine on a virtual display (and of the
+#  native saver and the web edition).
 # Ends with one "N passed, M failed" line over all suites.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +15,8 @@ bash scripts/deps.sh || exit 1
 bash scripts/build.sh --asan || exit 1
 # The playback tests only, under ThreadSanitizer.
 cmake --preset host-tsan >/dev/null && cmake --build --preset host-tsan -j "$jobs" || exit 1
+# The web edition, for tests/e2e/web_test.sh.
+cmake --preset web >/dev/null && cmake --build --preset web -j "$jobs" || exit 1
 
 passed=0 # tests
 failed=0

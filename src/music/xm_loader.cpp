@@ -157,6 +157,10 @@ SongLoadError ReadPatterns(Reader& reader, Song& song, int storedPatterns, int f
         pattern.rows = rows;
         if (packedSize == 0 || rows == 0)
             continue;
+        // The cells take packedSize bytes and the next pattern follows them,
+        // whatever the cells hold: a pattern that stores fewer cells than its
+        // rows leaves the rest empty and does not read into the next one.
+        const int64_t dataEnd = static_cast<int64_t>(reader.Tell()) + packedSize;
         pattern.cells = AllocateZeroed<Cell>(static_cast<size_t>(rows) * song.channelCount);
         if (pattern.cells == nullptr)
             return SongLoadError::kOutOfMemory;
@@ -164,7 +168,7 @@ SongLoadError ReadPatterns(Reader& reader, Song& song, int storedPatterns, int f
             for (int channel = 0; channel < fileChannels; ++channel) {
                 // Every cell takes at least one byte, so past the end of the
                 // data all that is left are empty cells, which are there already.
-                if (reader.Remaining() == 0)
+                if (reader.Tell() >= dataEnd || reader.Remaining() == 0)
                     break;
                 const Cell cell = ReadCell(reader);
                 // Channels past the replay's 32 are read and dropped.
@@ -172,6 +176,7 @@ SongLoadError ReadPatterns(Reader& reader, Song& song, int storedPatterns, int f
                     pattern.cells[row * song.channelCount + channel] = cell;
             }
         }
+        reader.Seek(dataEnd);
     }
     for (int p = storedPatterns; p < song.referencedPatterns; ++p)
         song.patterns[p].rows = 64; // named by the order table but not stored

@@ -3,7 +3,9 @@
 // SetupScene makes the window and loads everything; RenderFrame advances what
 // moves with time (the frame rate, the ten keyframe steps per second, the
 // walk, the camera) and draws the sky, the terrain and its floor, the shadows
-// and the character, in that order, then presents the picture. The two clocks
+// and the character, each over the ones before, then presents the picture.
+// Where the depth buffer allows, the sky is drawn after the terrain, behind
+// it, so that it is not shaded where the terrain covers it. The two clocks
 // come through injected sources: the frame timer's counter (frameTimer) and
 // the tick count (ReadTickCount), so off-screen tools can draw any frame at a
 // chosen virtual time.
@@ -21,6 +23,16 @@ extern FrameRate frameRate;
 extern KeyframeClock keyframeClock;
 // The terrain quadtree; null until the set-up builds it.
 extern TerrainNode* terrainRoot;
+
+// Whether the frame draws the terrain first and the sky behind it (true) or
+// the sky first as plain background; the picture is the same. Behind needs a
+// depth buffer that tells the farthest terrain (within about 37,000 units of
+// the eye) from the dome on the same line of sight (beyond about 80,000
+// units) with the far plane at 10,000,000 units: 24 bits set them some 20
+// steps apart or more, 16 bits not at all. SetupScene sets it from the
+// window's depth bits.
+extern bool skyBehindTerrain;
+inline constexpr int kSkyBehindTerrainDepthBits = 24;
 
 // The character walks along -x at this many scene units per second.
 inline constexpr float kWalkSpeed = 50.0f;
@@ -48,8 +60,9 @@ void RenderFrame();
 // clear and the drawing). Tools use it to advance frames they do not draw.
 void UpdateScene();
 
-// The drawing half of a frame, after UpdateScene: sky, terrain, shadows,
-// character, the overlay when one is set, then glFlush and Swap.
+// The drawing half of a frame, after UpdateScene: sky and terrain (in the
+// order skyBehindTerrain chooses), shadows, character, the overlay when one is
+// set, then glFlush and Swap.
 void DrawScene();
 
 // One keyframe step at tick count nowMs (milliseconds): blendFraction 0, the
@@ -65,7 +78,7 @@ void SetBodyMaterials(bool ninja);
 // translation within kWalkWrap of where it started.
 void WalkBody(float instantFps);
 
-// The parts of a drawn frame, in drawing order.
+// The parts of a drawn frame (Sky and Terrain in either order).
 enum class ScenePart { Sky, Terrain, Shadows, Character, Present };
 // Called, when set, after each part of DrawScene (Shadows also when they are
 // off); the benchmark times the parts with it. Null in the screen saver.

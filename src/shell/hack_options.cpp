@@ -241,7 +241,7 @@ void PrintHackUsage(FILE* out, const char* program) {
         "                      unless --musica is given\n"
         "  --fps               show the frame rate\n"
         "  --delay US          microseconds from one frame to the next (default %d,\n"
-        "                      about 60 frames per second; 0 draws as fast as it can)\n"
+        "                      about 33 frames per second; 0 draws as fast as it can)\n"
         "\n"
         "Settings (defaults as in the Windows screen saver):\n"
         "  --ninja             the character in dark clothing (Version Ninja)\n"

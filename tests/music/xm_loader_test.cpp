@@ -156,6 +156,26 @@ TEST(XmLoader, ReadsWholePatternsInRowOrder) {
     EXPECT_EQ(song->patterns[2].cells, nullptr); // packed size 0: empty rows
 }
 
+TEST(XmLoader, APatternEndsAtItsPackedSize) {
+    // Pattern 0 stores one cell for four rows: the rows it leaves out are
+    // empty, and pattern 1 is read from where its own header starts.
+    XmSong xm;
+    xm.channels = 1;
+    XmPattern shortPattern = EmptyPattern(xm, 4);
+    shortPattern.rawData = std::vector<uint8_t>{0x83, 0x31, 0x02};
+    xm.patterns.push_back(shortPattern);
+    XmPattern next = EmptyPattern(xm, 2);
+    next.At(0, 0) = {25, 1, 0, 0, 0};
+    xm.patterns.push_back(next);
+    xm.orders = {0, 1};
+    SongPtr song = LoadXm(xm);
+    ASSERT_TRUE(song);
+    EXPECT_EQ(CellOf(*song, 0, 0, 0).note, 0x31);
+    EXPECT_EQ(CellOf(*song, 0, 3, 0).note, 0);
+    EXPECT_EQ(song->patterns[1].rows, 2);
+    EXPECT_EQ(CellOf(*song, 1, 0, 0).note, 25);
+}
+
 TEST(XmLoader, WideModulesKeepTheirFirst32Channels) {
     XmSong xm;
     xm.channels = 40;

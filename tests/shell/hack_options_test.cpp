@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -197,6 +200,19 @@ TEST(HackOptions, BadOptionsAndValuesAreRefusedWithTheReason) {
                 << args[0] << ": " << parsed.message;
         }
     }
+}
+
+// The settings GUI leaves --delay out when its slider stands at the file's
+// default, so that default must be the program's own.
+TEST(HackOptions, TheSettingsFileDefaultDelayIsTheProgramsDefault) {
+    std::ifstream file(TAZRO_SETTINGS_XML);
+    ASSERT_TRUE(file) << TAZRO_SETTINGS_XML;
+    const std::string xml((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const size_t number = xml.find("<number id=\"delay\"");
+    ASSERT_NE(number, std::string::npos);
+    const size_t value = xml.find("default=\"", number);
+    ASSERT_NE(value, std::string::npos);
+    EXPECT_EQ(std::atoi(xml.c_str() + value + 9), kDefaultDelayMicroseconds);
 }
 
 TEST(WindowTarget, WindowIdThenXscreensaverWindowUnderRootThenRootThenOwn) {
