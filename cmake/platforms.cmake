@@ -102,15 +102,17 @@ elseif(EMSCRIPTEN)
     add_subdirectory(resources)
 else()
     # The host: the off-screen platform of the host tools and tests, and the
-    # native saver. Portable files in the core that only they use: both read
-    # their bitmaps through the portable decoder, and the native saver takes
-    # XScreenSaver's options (in the core so that the host tests reach them).
+    # native saver. Files in the core that only they use: both read their
+    # bitmaps through the portable decoder, and the native saver takes
+    # XScreenSaver's options and reads the user's music files through POSIX
+    # (in the core so that the host tests reach them).
     find_package(PkgConfig REQUIRED)
     find_package(Threads REQUIRED)
     pkg_check_modules(OSMESA REQUIRED IMPORTED_TARGET osmesa)
     pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
     target_link_libraries(tazro_render PUBLIC PkgConfig::GLU)
-    tazro_platform_sources(tazro_core terrain/bitmap_load.cpp shell/hack_options.cpp)
+    tazro_platform_sources(tazro_core terrain/bitmap_load.cpp shell/hack_options.cpp
+        music/music_files_posix.cpp)
 
     # Off screen (host tools and tests): the virtual clock, the null sound
     # device, an OSMesa window, errors on standard error. The virtual objects

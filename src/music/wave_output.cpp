@@ -108,12 +108,47 @@ MusicStart StartMusicFromBytesOn(const WaveDevice& device, const uint8_t* bytes,
     return MusicStart::Playing;
 }
 
+bool QueueMusicFromBytes(const uint8_t* bytes, size_t size, int32_t limitSeconds,
+                         SongLoadError* error) {
+    if (error != nullptr)
+        *error = SongLoadError::kNone;
+    if (!playback.threadRunning || playback.musicSong == nullptr ||
+        playback.followingSong != nullptr)
+        return false;
+    Song* song = LoadSongFromMemory(bytes, size, error);
+    if (song == nullptr)
+        return false;
+    playback.followingSong = song;
+    playback.queuedHandOverFrames =
+        static_cast<int64_t>(limitSeconds < 0 ? 0 : limitSeconds) * mixRing.mixRate;
+    playback.queuedSong.store(song, std::memory_order_release);
+    return true;
+}
+
+bool MusicHandedOver() {
+    Song* retired = playback.retiredSong.exchange(nullptr, std::memory_order_acquire);
+    if (retired == nullptr)
+        return false;
+    // No longer the mixer's: freeing it leaves the playback alone.
+    FreeSong(retired);
+    playback.musicSong = playback.followingSong;
+    playback.followingSong = nullptr;
+    return true;
+}
+
 int32_t MusicPasses() {
     return playback.songPasses.load(std::memory_order_acquire);
 }
 
 void StopMusic() {
-    FreeSong(playback.musicSong); // stops the playback through the hook
+    // The thread ends first; then every song is the main thread's again.
+    if (playback.ownsRing)
+        StopPlayback(mixRing.currentSong);
+    MusicHandedOver();
+    playback.queuedSong.store(nullptr, std::memory_order_relaxed);
+    FreeSong(playback.followingSong);
+    playback.followingSong = nullptr;
+    FreeSong(playback.musicSong);
     playback.musicSong = nullptr;
     CloseWaveOutput();
 }
@@ -213,6 +248,15 @@ int32_t MixerPass() {
         playback.nextBlock = next;
         mixRing.fillBlock = static_cast<int32_t>(next % ring.blockCount);
     }
+    // A queued song becomes the mixer's following song; the main thread has
+    // written its bound before queueing it.
+    if (mixRing.followingSong == nullptr && mixRing.currentSong != nullptr) {
+        Song* queued = playback.queuedSong.exchange(nullptr, std::memory_order_acquire);
+        if (queued != nullptr) {
+            mixRing.handOverFrames = playback.queuedHandOverFrames;
+            mixRing.followingSong = queued;
+        }
+    }
     int32_t filled = 0;
     while (FillDue(playback.nextBlock, playing, ring.blockCount) &&
            !playback.stopRequested.load(std::memory_order_acquire)) {
@@ -220,6 +264,10 @@ int32_t MixerPass() {
         FillBlock();
         if (mixRing.currentSong != nullptr)
             playback.songPasses.store(mixRing.currentSong->passes, std::memory_order_release);
+        if (mixRing.retiredSong != nullptr) {
+            playback.retiredSong.store(mixRing.retiredSong, std::memory_order_release);
+            mixRing.retiredSong = nullptr;
+        }
         playback.mixerBusy.store(false, std::memory_order_release);
         ++playback.nextBlock;
         ++filled;

@@ -10,8 +10,9 @@
 // Life cycle: Closed -> OpenWaveOutput -> Open -> StartPlayback -> Playing
 // (thread running) -> StopPlayback (also through FreeSong) -> Open ->
 // CloseWaveOutput -> Closed. Everything here except MixerThread runs on the
-// main thread. The two threads share only the three flags of Playback; the
-// mixer thread owns the replay, the voices and the ring while it runs.
+// main thread. The two threads share only the atomics of Playback (its
+// flags, the pass count and the hand-over's two songs); the mixer thread
+// owns the replay, the voices and the ring while it runs.
 #pragma once
 
 #include <atomic>
@@ -54,6 +55,16 @@ struct Playback {
     // Set by whoever mixes (the mixer thread while it runs): the song's
     // passes after the last block mixed.
     std::atomic<int32_t> songPasses{0};
+
+    // The hand-over to a queued song (mixer.h). The main thread loads the
+    // song, writes its bound and then sets queuedSong; the mixer thread takes
+    // it as its following song, and once that has taken over it sets
+    // retiredSong, which the main thread takes and frees.
+    std::atomic<Song*> queuedSong{nullptr};
+    int64_t queuedHandOverFrames = 0; // written before queuedSong, read after it
+    std::atomic<Song*> retiredSong{nullptr};
+    // Main thread only: the song queued last, until it is seen to play.
+    Song* followingSong = nullptr;
 };
 
 extern Playback playback;
@@ -80,6 +91,20 @@ enum class MusicStart { Playing, NoDevice, NoSong };
 MusicStart StartMusicFromBytesOn(const WaveDevice& device, const uint8_t* bytes, size_t size,
                                  SongLoadError* error = nullptr);
 
+// Queues a module held in memory (a file the user chose) to follow the
+// playing music without a gap: the mixer thread hands over to it once the
+// playing song has come back to a row it had played, or has played
+// limitSeconds from its start (mixer.h). The module is loaded here, on the
+// calling thread; the bytes are not kept. False when it cannot be loaded
+// (why in error), and, with error kNone, when no music plays or a queued
+// song has not yet taken over (MusicHandedOver).
+bool QueueMusicFromBytes(const uint8_t* bytes, size_t size, int32_t limitSeconds,
+                         SongLoadError* error = nullptr);
+// True once, after the queued song has taken over: the song it followed is
+// freed here, and the queued one is now the music that StopMusic ends.
+// False otherwise. Main thread.
+bool MusicHandedOver();
+
 // Times the playing song has come back to a row it had played (once-through
 // passes, pattern loops and delays included); 0 without music. For playing a
 // module once through from the main thread.
@@ -94,8 +119,8 @@ using MusicFailureReport = void (*)(MusicFailure failure);
 // Installs the report; null puts the default back.
 void SetMusicFailureReport(MusicFailureReport report);
 
-// Frees the song, which stops its playback, and closes the device. Harmless
-// when the music never started.
+// Stops the playback, frees the song and any queued one, and closes the
+// device. Harmless when the music never started.
 void StopMusic();
 
 // The back-end the next OpenWaveOutput uses.

@@ -30,6 +30,7 @@ enum OptionCode {
     kNoInterpol,
     kTipoIlum,
     kSuelo,
+    kArchivoMusica,
 };
 
 const option kOptions[] = {
@@ -54,6 +55,7 @@ const option kOptions[] = {
     {"no-interpol", no_argument, nullptr, kNoInterpol},
     {"tipo-ilum", required_argument, nullptr, kTipoIlum},
     {"suelo", required_argument, nullptr, kSuelo},
+    {"archivo-musica", required_argument, nullptr, kArchivoMusica},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -202,6 +204,9 @@ HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settin
             settings.nSuelo = value;
             break;
         }
+        case kArchivoMusica:
+            options.musicPath = optarg[0] != '\0' ? optarg : nullptr;
+            break;
         case ':':
             std::snprintf(message, messageSize, "option '%s' wants a value", given);
             return HackCommand::Error;
@@ -244,6 +249,9 @@ void PrintHackUsage(FILE* out, const char* program) {
         "  --invtex            textures with red and blue exchanged (Texturas invertidas)\n"
         "  --autocam, --no-autocam       the camera tour (default on)\n"
         "  --musica, --no-musica         music through ALSA's default device (default on)\n"
+        "  --archivo-musica PATH  your own music instead of the embedded song: an XM\n"
+        "                      module, or a folder whose .xm modules play one after\n"
+        "                      another in random order, each once through\n"
         "  --interpol, --no-interpol     smooth animation (default on)\n"
         "  --tipo-ilum N       lighting: 2 per vertex (default), 1 per face, 0 none\n"
         "  --suelo N           floor: 2 Seco (default), 8 Lava\n"

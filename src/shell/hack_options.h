@@ -23,6 +23,10 @@ struct HackOptions {
     bool musicaAsked = false; // the last of --musica and --no-musica was --musica
     bool fps = false;         // --fps: the frame rate over the scene
     int32_t delayMicroseconds = kDefaultDelayMicroseconds; // --delay; 0 uncapped
+    // --archivo-musica: a module file or a folder of them, played instead of
+    // the embedded song (playlist.h); none when not given or empty. Points
+    // into argv.
+    const char* musicPath = nullptr;
 };
 
 enum class HackCommand {

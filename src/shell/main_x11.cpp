@@ -1,13 +1,14 @@
 // Entry point of the native saver, an XScreenSaver hack: the settings from
 // the options over the defaults, the scene set up in the window the options
 // name, a frame every --delay microseconds until a stop signal, the window's
-// end or, in its own window, the user closes it; then the shutdown, with the
-// music first. The exit code is 0 when a signal, the window's end or the
-// user ends the run; 2 after a bad option. When it cannot go on (no window
-// to draw into, no X server, a request the server refuses, a damaged
-// resource) FatalError says why and ends it with 1.
+// end or, in its own window, the user closes it, with the user's music moved
+// on between frames; then the shutdown, with the music first. The exit code is 0 when a signal, the
+// window's end or the user ends the run; 2 after a bad option. When it cannot go on (no window to
+// draw into, no X server, a request the server refuses, a damaged resource) FatalError says why and
+// ends it with 1.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,6 +20,7 @@
 #include "glwindow/fps_overlay.h"
 #include "glwindow/frame_timer.h"
 #include "glwindow/gl_window_x11.h"
+#include "music/playlist.h"
 #include "music/wave_device.h"
 #include "music/wave_output.h"
 #include "scene/scene.h"
@@ -60,6 +62,18 @@ void ReportMusicFailure(MusicFailure failure) {
     else
         std::fprintf(stderr, "%s: the embedded song cannot be loaded; the scene goes on silently\n",
                      kProgram);
+}
+
+// A line about the user's music (a file skipped, the embedded song instead).
+void ReportMusicLine(const char* line) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, line);
+}
+
+// The seed of the user's music order: another order at every run.
+uint64_t MusicSeed() {
+    const uint64_t now =
+        static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    return now ^ (static_cast<uint64_t>(getpid()) << 40);
 }
 
 // The X connection broke (the server ended, or the session): Xlib would end
@@ -125,6 +139,8 @@ int main(int argc, char** argv) {
 
     SetResourceSource(&embeddedResources);
     SetMusicFailureReport(ReportMusicFailure);
+    if (options.musicPath != nullptr)
+        SetSceneMusicFiles(options.musicPath, PlatformMusicFiles(), ReportMusicLine, MusicSeed());
     if (StopSignalled())
         return 0;
     ConnectDisplay(ConnectionLost);
@@ -155,6 +171,7 @@ int main(int argc, char** argv) {
     while (!StopSignalled()) {
         const int64_t frameStart = MonotonicMicroseconds();
         RenderFrame();
+        StepSceneMusic();
         if (musicWanted && !settings.musica && frameStart >= nextClaimLook) {
             nextClaimLook = frameStart + kClaimLookMicroseconds;
             settings.musica = ClaimSelection(kMusicSelection) && !StopSignalled();

@@ -99,9 +99,14 @@ check "the manual page is for version $version" grep -q "tazroscr $version" "$WO
 
 # --- the settings file ---------------------------------------------------------
 check "the settings file parses (xmllint)" xmllint --noout "$xml"
-perl "$HERE/xml_commands.pl" "$xml" >"$WORK/commands.txt" 2>&1
+# A <file> is set to a folder with a module in it (the embedded song's).
+mkdir -p "$WORK/music"
+cp "$E2E_TOP/build/assets/voxaresource-123.xm" "$WORK/music/"
+perl "$HERE/xml_commands.pl" "$xml" "$WORK/music" >"$WORK/commands.txt" 2>&1
 check "command lines come out of the settings file ($(wc -l <"$WORK/commands.txt"))" \
     [ "$(wc -l <"$WORK/commands.txt")" -ge 2 ]
+check "one of them sets the music file (a <file>) to the folder" \
+    grep -q -- "^--root --archivo-musica $WORK/music\$" "$WORK/commands.txt"
 
 # accepted ARGS...: the program, started with ARGS on the virtual display,
 # is still running after 1.5 s (a refused option ends it at once with 2) and

@@ -45,7 +45,8 @@ std::vector<std::string> OneDash(std::vector<std::string> args) {
 
 // Every field the command line can set, in one comparable value.
 auto Fields(const HackOptions& o, const Settings& s) {
-    return std::make_tuple(o.root, o.windowId, o.fps, o.delayMicroseconds, o.musicaAsked, s.ninja,
+    return std::make_tuple(o.root, o.windowId, o.fps, o.delayMicroseconds, o.musicaAsked,
+                           std::string(o.musicPath != nullptr ? o.musicPath : "(none)"), s.ninja,
                            s.sombras, s.invtex, s.autocam, s.musica, s.interpol, s.tipoIlum,
                            s.nCamara, s.nSuelo);
 }
@@ -117,6 +118,22 @@ TEST(HackOptions, EveryOptionWithOneDashOrTwoOverTheWindowsDefaults) {
         {{"--tipo-ilum", "1"}, [](HackOptions&, Settings& s) { s.tipoIlum = 1; }},
         {{"--suelo", "8"}, [](HackOptions&, Settings& s) { s.nSuelo = 8; }},
         {{"--suelo", "8", "--suelo", "2"}, [](HackOptions&, Settings&) {}},
+        // The user's music: a file or a folder, named as given (whether it is
+        // there is found out when the music starts); the last one wins; an
+        // empty one is none.
+        {{"--archivo-musica", "/home/ana/m\xc3\xbasica/a b.xm"},
+         [](HackOptions& o, Settings&) { o.musicPath = "/home/ana/m\xc3\xbasica/a b.xm"; }},
+        {{"--archivo-musica=/srv/mods/"},
+         [](HackOptions& o, Settings&) { o.musicPath = "/srv/mods/"; }},
+        {{"--archivo-musica", "/a", "--archivo-musica", "-b"},
+         [](HackOptions& o, Settings&) { o.musicPath = "-b"; }},
+        {{"--archivo-musica", "/a", "--archivo-musica", ""}, [](HackOptions&, Settings&) {}},
+        {{"--window-id", "7", "--archivo-musica", "/a"},
+         [](HackOptions& o, Settings& s) {
+             o.windowId = 7;
+             o.musicPath = "/a";
+             s.musica = false;
+         }},
         {{"--root", "--fps", "--delay", "20000", "--ninja", "--no-musica", "--tipo-ilum", "1"},
          [](HackOptions& o, Settings& s) {
              o.root = o.fps = true;
@@ -163,6 +180,7 @@ TEST(HackOptions, BadOptionsAndValuesAreRefusedWithTheReason) {
         {{"--suelo", "5"}, "--suelo wants"},
         {{"--suelo", "8x"}, "--suelo wants"},
         {{"--suelo"}, "wants a value"},
+        {{"--archivo-musica"}, "wants a value"},
         {{"--bogus"}, "'--bogus'"},
         {{"--no-ninja"}, "'--no-ninja'"},
         {{"--no"}, "'--no'"},
