@@ -60,8 +60,10 @@ struct MixRing {
     int32_t rampSamples;  // frames of a volume ramp (128 at 44,100 Hz)
     float inverseRate;
     float inverseRampSamples;
-    int16_t* pcmRing;  // ringSamples interleaved left/right 16-bit frames
-    float* mixBuffer;  // ringSamples float frames (left, right), 16-byte aligned
+    int16_t* pcmRing; // ringSamples interleaved left/right 16-bit frames
+    // blockSamples float frames (left, right), 16-byte aligned: every block
+    // is mixed here, so that the area stays in the processor's cache.
+    float* mixBuffer;
     int32_t fillBlock; // next block to mix, 0..blockCount − 1
     Song* currentSong; // what FillBlock plays; none mixes silence
     float* mixStorage; // the allocation mixBuffer lies in
@@ -116,6 +118,12 @@ void MixVoices(float* destination, int32_t count);
 // Leaves `position` one step past the last frame.
 void MixFrames(const int16_t* data, uint64_t& position, uint64_t step, float gainLeft,
                float gainRight, float* out, int32_t frames);
+// MixFrames takes eight frames a step where the processor has AVX2 (on by
+// default there), else four; both give the same bits. Turning it off lets
+// the tests check the four-frame steps on such processors too. Returns the
+// setting in force: false where there are no eight-frame steps. Not while
+// a thread mixes.
+bool SetWideMixing(bool on);
 // The same during a volume ramp: after each frame the gains move by stepLeft
 // and stepRight, and are left where the last frame's step took them.
 void MixRampFrames(const int16_t* data, uint64_t& position, uint64_t step, float& gainLeft,

@@ -405,16 +405,18 @@ TEST(ConvertToPcm16, RoundsAndClamps) {
     EXPECT_EQ(untouched[1], 6);
 }
 
-// The inner loops work four frames at a time with a one-frame tail; both must
-// give the same bits. Random voices are mixed in one call and frame by frame
-// (the tail alone), over random earlier mixes, forward and backward.
-TEST(MixerLoops, FourAtATimeEqualsFrameByFrame) {
+// The inner loops work eight or four frames at a time with a one-frame tail;
+// all must give the same bits. Random voices are mixed in one call and frame
+// by frame (the tail alone), over random earlier mixes, forward and backward,
+// with eight-frame steps where the processor has them and without.
+TEST(MixerLoops, StepsOfEightAndFourEqualFrameByFrame) {
     std::mt19937 random(20240607);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     std::vector<int16_t> data(5008);
     for (int16_t& value : data)
         value = static_cast<int16_t>(random());
-    for (int trial = 0; trial < 300; ++trial) {
+    for (int trial = 0; trial < 600; ++trial) {
+        const bool wide = SetWideMixing(trial % 2 == 0);
         const int32_t frames = 1 + static_cast<int32_t>(random() % 67);
         const uint64_t step = (uint64_t{random() % 4} << 32) | random(); // below 4 samples
         const bool backward = trial % 3 == 0;
@@ -449,11 +451,12 @@ TEST(MixerLoops, FourAtATimeEqualsFrameByFrame) {
             }
             ASSERT_EQ(p, q) << trial;
             ASSERT_EQ(std::memcmp(whole.data(), single.data(), whole.size() * sizeof(float)), 0)
-                << "trial " << trial << (ramp ? ", ramp" : "");
+                << "trial " << trial << (ramp ? ", ramp" : "") << (wide ? ", wide" : "");
             ASSERT_EQ(wholeLeft, singleLeft) << trial;
             ASSERT_EQ(wholeRight, singleRight) << trial;
         }
     }
+    SetWideMixing(true);
 }
 
 // The same for the conversion: a block at once equals frame by frame, over
