@@ -13,6 +13,8 @@
 //                            (fps), then ends COMMAND with SIGTERM and prints
 //                            how long it took (exit_ms; killed after 5 s)
 //                            and its exit code
+//   xprobe drawn X Y W H     exit code 0 when the screen region is not all
+//                            black (something has been drawn there), else 1
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
@@ -149,6 +151,16 @@ int Measure(double seconds, int x, int y, int w, int h, char** command) {
     return 0;
 }
 
+int Drawn(int x, int y, int w, int h) {
+    Display* display = Open();
+    const std::vector<unsigned long> pixels = Grab(display, x, y, w, h);
+    XCloseDisplay(display);
+    for (unsigned long p : pixels)
+        if (p != 0)
+            return 0;
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -159,7 +171,10 @@ int main(int argc, char** argv) {
     if (argc >= 9 && std::strcmp(argv[1], "measure") == 0 && std::strcmp(argv[7], "--") == 0)
         return Measure(std::atof(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                        std::atoi(argv[5]), std::atoi(argv[6]), argv + 8);
-    std::fprintf(stderr,
-                 "usage: xprobe window W H | close ID | measure SECONDS X Y W H -- COMMAND...\n");
+    if (argc == 6 && std::strcmp(argv[1], "drawn") == 0)
+        return Drawn(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                     std::atoi(argv[5]));
+    std::fprintf(stderr, "usage: xprobe window W H | close ID | measure SECONDS X Y W H -- "
+                         "COMMAND... | drawn X Y W H\n");
     return 2;
 }
