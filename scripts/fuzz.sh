@@ -54,7 +54,7 @@ for target in "${targets[@]}"; do
         ;;
     explore)
         mkdir -p "$work"
-        [ -d "$corpus" ] && cp -n "$corpus"/* "$work"/ 2>/dev/null || true
+        if [ -d "$corpus" ]; then cp -n "$corpus"/* "$work"/ 2>/dev/null || true; fi
         echo "=== $target ($seconds s)"
         timeout -k 5 $((seconds + 120)) "$program" -max_total_time="$seconds" \
             -artifact_prefix=build/fuzz/"$target"- -print_final_stats=1 "$work" 2>&1 |

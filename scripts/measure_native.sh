@@ -14,6 +14,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
+. scripts/lib.sh
 seconds=${1:-10}
 native=$top/build/host/tazroscr
 scr=$top/build/windows/tazroscr.scr
@@ -24,41 +25,14 @@ done
 work=$top/build/measure
 mkdir -p "$work"
 
-n=90
-while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-timeout 900 Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=:$n
-for i in $(seq 1 50); do timeout 5 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
-export XDG_RUNTIME_DIR=$work/pulse-runtime
-export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
-    --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix \
-    >/dev/null 2>&1
-for i in $(seq 1 50); do timeout 5 pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-timeout 5 pactl set-default-sink capture >/dev/null 2>&1 || echo "measure: no sound server" >&2
-
-export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX=$work/wineprefix
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Preparing a Wine prefix in $WINEPREFIX ..."
-    timeout 300 wineboot -i >/dev/null 2>&1
-    timeout 300 wineserver -w
-fi
-
-cleanup() {
-    timeout 20 wineserver -k 2>/dev/null
-    local pid
-    pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null) && kill "$pid" 2>/dev/null
-    kill "$xvfb" 2>/dev/null
-    return 0
-}
-trap cleanup EXIT
+start_display 1024x768x24 || exit 1
+start_sound "$work/pulse-runtime" || echo "measure: no sound server" >&2
+[ -f "$work/wineprefix/system.reg" ] || echo "Preparing a Wine prefix in $work/wineprefix ..."
+wine_prefix "$work/wineprefix" || exit 1
+at_exit wine_stop
 # The Wine server stays up between the runs, as on a desktop where Wine is in
 # use; its own start is not counted.
-timeout 900 wineserver -p 600
+bounded wineserver -p 600
 
 # measure NAME COMMAND...: one run through xprobe, its figures on one line.
 measure() {
@@ -82,29 +56,33 @@ measure "native --root (default delay)" "$native" --root
 
 # The mixer thread's share of one processor while playing: its processor time
 # (user and system, from /proc) over a stretch of the run.
-"$native" --root >/dev/null 2>&1 &
-pid=$!
-sleep 3
+TAZRO_WORK=$work
+spawn mixer-run $((seconds + 60)) "$native" --root
+pid=$SPAWNED
+# mixer_task: the mixer thread's /proc folder, once it runs.
+mixer_task() {
+    local comm
+    comm=$(grep -l '^tazro-mixer$' /proc/"$pid"/task/*/comm 2>/dev/null | head -1)
+    [ -n "$comm" ] && echo "${comm%/comm}"
+}
 ticks() { # TASK-STAT-FILE: user + system ticks
     awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "$1" 2>/dev/null
 }
-mixer=$(grep -l '^tazro-mixer$' /proc/$pid/task/*/comm 2>/dev/null | head -1)
-mixer=${mixer%/comm}
-if [ -n "$mixer" ]; then
+if wait_for 10 mixer_task >/dev/null; then
+    mixer=$(mixer_task)
+    # A second of playing first, past the start's own work.
+    sleep 1
     m0=$(ticks "$mixer/stat")
     p0=$(ticks /proc/$pid/stat)
-    t0=$(date +%s.%N)
+    t0=$(now)
     sleep "$seconds"
     m1=$(ticks "$mixer/stat")
     p1=$(ticks /proc/$pid/stat)
-    t1=$(date +%s.%N)
-    hz=$(getconf CLK_TCK)
-    perl -e 'printf "%-34s mixer_thread_share %.2f%% process_share %.1f%% over %.1f s\n",
-        "native mixer thread", 100 * ($ARGV[1] - $ARGV[0]) / $ARGV[4] / $ARGV[5],
-        100 * ($ARGV[3] - $ARGV[2]) / $ARGV[4] / $ARGV[5], $ARGV[5]' -- \
-        "$m0" "$m1" "$p0" "$p1" "$hz" "$(echo "$t1 - $t0" | bc)"
+    span=$(elapsed "$t0")
+    awk -v m0="$m0" -v m1="$m1" -v p0="$p0" -v p1="$p1" -v hz="$(getconf CLK_TCK)" -v t="$span" \
+        'BEGIN { printf "%-34s mixer_thread_share %.2f%% process_share %.1f%% over %.1f s\n",
+            "native mixer thread", 100 * (m1 - m0) / hz / t, 100 * (p1 - p0) / hz / t, t }'
 else
     echo "native mixer thread: not found (no sound device?)"
 fi
-kill "$pid"
-wait "$pid"
+stop_pid "$pid"
