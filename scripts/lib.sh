@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The shell helpers of scripts/ and tests/e2e/, sourced by both (bash 5):
 #   time       now, elapsed, wait_for (poll a condition until a deadline)
 #   numbers    num A OP B, in_range V LOW HIGH: the one way to compare
