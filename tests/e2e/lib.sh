@@ -9,6 +9,9 @@
 # which prints "N passed, M failed" and exits non-zero on any failure.
 # Every process runs under a timeout so that a hang fails the test instead
 # of stalling the run, and is ended by its process id at the script's exit.
+# scripts/test.sh runs the scripts that call e2e_begin one after another
+# (they share the run's Wine prefix) and the others beside them; a script
+# with the line "# test.sh: quiet" runs when nothing else does.
 
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
 E2E_TOP=$TAZRO_TOP
