@@ -209,12 +209,10 @@ reg_value() {
 # --- the saver under Wine -----------------------------------------------------
 
 # saver_start ARGS...: starts the screen saver in the background (under
-# SAVER_TIMEOUT, 60 s by default; at the niceness SAVER_NICE when set);
-# SAVER_PID is its process, its exit code lands in $E2E_WORK/saver.rc when
-# it ends (124 after the time-out).
+# SAVER_TIMEOUT, 60 s by default); SAVER_PID is its process, its exit code
+# lands in $E2E_WORK/saver.rc when it ends (124 after the time-out).
 saver_start() {
-    # shellcheck disable=SC2086 # "nice -n N" as three words, or none
-    spawn saver "${SAVER_TIMEOUT:-60}" ${SAVER_NICE:+nice -n "$SAVER_NICE"} wine "$SCR" "$@"
+    spawn saver "${SAVER_TIMEOUT:-60}" wine "$SCR" "$@"
     SAVER_PID=$SPAWNED
     SAVER_STARTED=$(now)
 }

@@ -46,13 +46,9 @@ recorded_at_least() {
 }
 
 # start_saver ARGS...: starts the saver and waits for its first picture (its
-# music, when it plays any, has started before it). On Windows the mixer
-# thread has time-critical priority, which Wine does not carry over to
-# Linux: here the saver runs ahead of ordinary processes (niceness -10) and
-# its software renderer draws in one thread, so that neither other work nor
-# its own drawing on every processor starves the sound path.
+# music, when it plays any, has started before it).
 start_saver() {
-    SAVER_NICE=-10 LP_NUM_THREADS=1 saver_start "$@"
+    saver_start "$@"
     driver wait-window XIOpenGL - 30000 >"$E2E_WORK/window.txt"
     wait_for 20 drawn
 }
