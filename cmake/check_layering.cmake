@@ -3,8 +3,9 @@
 #   glwindow, character, terrain, music   core and their own folder
 #   scene                                 the subsystems, core and itself
 #   shell                                 everything
-# and keeps platform headers in the files named for their platform
-# (<windows.h> in *_win32.*, X11 in *_x11.*, ALSA in *_alsa.*).
+# and keeps platform headers in the files named for their interface
+# (cmake/platforms.cmake): <windows.h> in *_win32.*, X11 and GLX in *_x11.*,
+# ALSA in *_alsa.*, OSMesa in *_osmesa.*, emscripten in *_web.*.
 # Usage: cmake -DSOURCE=<src folder> -P check_layering.cmake
 # Prints every offending line and fails when there is one.
 if(NOT IS_DIRECTORY "${SOURCE}")
@@ -38,13 +39,17 @@ foreach(file ${sources})
             endif()
         endif()
         string(TOLOWER "${line}" lower)
-        foreach(platform win32 x11 alsa)
+        foreach(platform win32 x11 alsa osmesa web)
             if(platform STREQUAL win32)
                 set(header "<windows\\.h>")
             elseif(platform STREQUAL x11)
-                set(header "<x11/")
-            else()
+                set(header "<(x11/|gl/glx\\.h)")
+            elseif(platform STREQUAL alsa)
                 set(header "<alsa/")
+            elseif(platform STREQUAL osmesa)
+                set(header "<gl/osmesa\\.h>")
+            else()
+                set(header "<emscripten")
             endif()
             if(lower MATCHES "${header}" AND NOT name MATCHES "_${platform}$")
                 string(APPEND faults "  ${file}: only *_${platform} files may include ${line}\n")

@@ -15,6 +15,7 @@ packages=(
     clang libclang-rt-14-dev
     clang-format bc perl
     xscreensaver lintian libxml2-utils libxml-libxml-perl icoutils dpkg-dev unzip file
+    emscripten nodejs chromium python3
 )
 
 missing=()

@@ -8,13 +8,177 @@
 #     tazroscr.scr /s (uncapped, as on Windows), each run SECONDS long;
 #   - the processor share of the native saver's mixer thread (tazro-mixer)
 #     and of the whole process while playing.
-# Needs the host and Windows builds (scripts/build.sh). A benchmark, not a
-# test: it prints figures and judges nothing.
+#   - processor time per frame of the native saver against four of
+#     XScreenSaver's GL hacks (the last part, which --peers runs alone).
+# Needs the host and Windows builds (scripts/build.sh); --peers needs only the
+# host build. A benchmark, not a test: it prints figures and judges nothing.
 # Usage: scripts/measure_native.sh [SECONDS]
+#        scripts/measure_native.sh --peers [SECONDS]
 set -uo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 . scripts/lib.sh
+
+# --- Processor time per frame against XScreenSaver's GL hacks -------------
+# tazroscr --no-musica and the hacks gears, atlantis, glmatrix and
+# flyingtoasters (Debian's xscreensaver-gl and xscreensaver-gl-extra), each
+# alone with --root on its own 1024 x 768 virtual display (Mesa's software
+# renderer), one after the other, at 30 frames per second. For each: frames
+# per second, processor seconds per second (user and system, all threads,
+# from /proc) and processor milliseconds per frame, over SECONDS after three
+# seconds of start-up, in three rounds; then each program's median, the
+# peers' median per frame and our ratio to it. $TAZROSCR names another build
+# of ours to measure.
+# A small library preloaded into each program paces and counts its frames
+# at its buffer swaps (glXSwapBuffers; eglSwapBuffers, which the hacks draw
+# through): after each swap it sleeps to the next thirtieth of a second and
+# counts the frame in a shared file. Every program runs with --delay 0, so
+# the same pacing holds them all to the same rate (the hacks sleep their
+# --delay after each frame, ours counts it from the frame's start).
+peers_measure() { # SECONDS
+    local seconds=$1 peers="gears atlantis glmatrix flyingtoasters"
+    local hackdir=/usr/libexec/xscreensaver native=${TAZROSCR:-$top/build/host/tazroscr}
+    local work=$top/build/measure-peers
+    [ -x "$native" ] || { echo "measure: build first ($native)" >&2; return 1; }
+    mkdir -p "$work"
+    if [ ! -x $hackdir/atlantis ] || [ ! -x $hackdir/flyingtoasters ]; then
+        if [ "$(id -u)" = 0 ]; then
+            echo "Installing xscreensaver-gl xscreensaver-gl-extra ..."
+            DEBIAN_FRONTEND=noninteractive bounded -s 600 apt-get install -y -qq \
+                --no-install-recommends xscreensaver-gl xscreensaver-gl-extra >/dev/null
+        else
+            echo "measure: install xscreensaver-gl and xscreensaver-gl-extra for the peers" >&2
+        fi
+    fi
+    cat >"$work/swapcount.c" <<'SWAPCOUNT'
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <time.h>
+#include <unistd.h>
+/* After each buffer swap: sleeps until $SWAP_PERIOD_US microseconds after
+   the previous deadline (a frame that ends later than that sets the next
+   deadline from its own end), then counts the frame into the file
+   $SWAP_COUNT_FILE (one 64-bit count). */
+static volatile unsigned long long* counter;
+static struct timespec deadline;
+static void Pace(void) {
+    const char* text = getenv("SWAP_PERIOD_US");
+    long period = text ? atol(text) : 0;
+    struct timespec now;
+    if (period <= 0)
+        return;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    deadline.tv_nsec += period * 1000;
+    deadline.tv_sec += deadline.tv_nsec / 1000000000;
+    deadline.tv_nsec %= 1000000000;
+    if (now.tv_sec > deadline.tv_sec ||
+        (now.tv_sec == deadline.tv_sec && now.tv_nsec > deadline.tv_nsec))
+        deadline = now;
+    else
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, 0);
+}
+static void Count(void) {
+    Pace();
+    if (counter == 0) {
+        const char* path = getenv("SWAP_COUNT_FILE");
+        int fd = path ? open(path, O_RDWR | O_CREAT, 0644) : -1;
+        void* p = MAP_FAILED;
+        if (fd >= 0 && ftruncate(fd, sizeof *counter) == 0)
+            p = mmap(0, sizeof *counter, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (p == MAP_FAILED)
+            return;
+        counter = p;
+    }
+    ++*counter;
+}
+void glXSwapBuffers(void* display, unsigned long drawable) {
+    static void (*real)(void*, unsigned long);
+    if (real == 0)
+        real = (void (*)(void*, unsigned long))dlsym(RTLD_NEXT, "glXSwapBuffers");
+    real(display, drawable);
+    Count();
+}
+unsigned eglSwapBuffers(void* display, void* surface) {
+    static unsigned (*real)(void*, void*);
+    if (real == 0)
+        real = (unsigned (*)(void*, void*))dlsym(RTLD_NEXT, "eglSwapBuffers");
+    const unsigned done = real(display, surface);
+    Count();
+    return done;
+}
+SWAPCOUNT
+    bounded -s 120 cc -O2 -shared -fPIC -o "$work/swapcount.so" "$work/swapcount.c" -ldl ||
+        { echo "measure: cannot build the swap counter" >&2; return 1; }
+
+    xvfb_start 1024x768x24 || return 1
+    local display=$XVFB_DISPLAY
+    TAZRO_WORK=$work
+
+    # peers_run SECONDS COMMAND...: PEERS_LINE is "fps cpu_per_second
+    # ms_per_frame" of one run, measured after three seconds of start-up.
+    peers_run() {
+        local span=$1 count=$work/swaps begin pid c0 f0 t0 c1 f1 t
+        shift
+        rm -f "$count"
+        begin=$(now)
+        spawn peer $((span + 30)) env DISPLAY="$display" SWAP_COUNT_FILE="$count" \
+            SWAP_PERIOD_US=33333 LD_PRELOAD="$work/swapcount.so" "$@"
+        pid=$SPAWNED
+        sleep_until "$begin" 3
+        c0=$(peers_ticks "$pid") f0=$(peers_swaps "$count") t0=$(now)
+        sleep_until "$t0" "$span"
+        c1=$(peers_ticks "$pid") f1=$(peers_swaps "$count") t=$(elapsed "$t0")
+        stop_pid "$pid"
+        PEERS_LINE=$(awk -v c0="${c0:-0}" -v c1="${c1:-0}" -v f0="${f0:-0}" -v f1="${f1:-0}" \
+            -v t="$t" -v hz="$(getconf CLK_TCK)" 'BEGIN {
+                cpu = (c1 - c0) / hz; frames = f1 - f0
+                printf "%.1f %.3f %.2f\n", frames / t, cpu / t, frames > 0 ? 1000 * cpu / frames : 0
+            }')
+    }
+    peers_ticks() { # PID: user + system ticks of all its threads
+        awk '{ sub(/^.*\) /, ""); print $12 + $13 }' /proc/$1/stat 2>/dev/null
+    }
+    peers_swaps() { # FILE: the count in it
+        [ -s "$1" ] && od -An -tu8 "$1" | tr -d ' ' || echo 0
+    }
+
+    echo "Processor time per frame, each program alone with --root on a 1024 x 768 display,"
+    echo "30 frames per second, $seconds s a run; $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
+    printf '%-24s %6s %12s %14s\n' program fps "cpu s per s" "cpu ms/frame"
+    local round peer results=$work/results.txt
+    : >"$results"
+    for round in 1 2 3; do
+        peers_run "$seconds" "$native" --root --no-musica --delay 0
+        echo "tazroscr $PEERS_LINE" >>"$results"
+        printf '%-24s %6s %12s %14s\n' "tazroscr --no-musica" $PEERS_LINE
+        for peer in $peers; do
+            [ -x $hackdir/$peer ] || continue
+            peers_run "$seconds" $hackdir/$peer --root --delay 0
+            echo "$peer $PEERS_LINE" >>"$results"
+            printf '%-24s %6s %12s %14s\n' "$peer" $PEERS_LINE
+        done
+    done
+    stop_pid "$XVFB_PID"
+    # Each program's median over the rounds, then the peers' median.
+    perl -e 'my %ms; while (<>) { my ($p, $fps, $cps, $ms) = split; push @{$ms{$p}}, $ms }
+        sub median { my @v = sort { $a <=> $b } @_; my $n = @v;
+            $n % 2 ? $v[$n / 2] : ($v[$n / 2 - 1] + $v[$n / 2]) / 2 }
+        my @names = grep { $_ ne "tazroscr" } sort keys %ms;
+        exit 0 unless @names && $ms{tazroscr};
+        my ($ours, $peer) = (median(@{$ms{tazroscr}}), median(map { median(@{$ms{$_}}) } @names));
+        printf "median per frame: tazroscr %.2f ms; %s; the peers %.2f ms; ratio %.2f\n", $ours,
+            join(", ", map { sprintf "%s %.2f", $_, median(@{$ms{$_}}) } @names), $peer,
+            $ours / $peer' \
+        "$results"
+}
+if [ "${1:-}" = --peers ]; then
+    peers_measure "${2:-10}"
+    exit
+fi
+# --- End of the comparison with XScreenSaver's GL hacks -------------------
 seconds=${1:-10}
 native=$top/build/host/tazroscr
 scr=$top/build/windows/tazroscr.scr
@@ -86,3 +250,5 @@ else
     echo "native mixer thread: not found (no sound device?)"
 fi
 stop_pid "$pid"
+
+peers_measure "$seconds"

@@ -1,27 +1,63 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the screen saver under Wine, or
-# with --native the native Linux saver (tazroscr, the XScreenSaver hack).
+# with --native the native Linux saver (tazroscr, the XScreenSaver hack), or
+# with --web the web edition: served from 127.0.0.1 (port 8000, or a free one)
+# with Python's http.server; with a display it serves until Ctrl+C, without
+# one it plays ten seconds in headless Chromium and saves a screenshot and
+# the hash of the sound under out/.
 # With a display: under Wine full screen until a key, a click or a mouse move
 # ends it; natively in a window of its own until it is closed (or Escape or
 # q). Without one: ten seconds on a virtual display, then a screenshot (and
 # the captured audio, when the saver plays music) under out/.
-# Usage: scripts/run.sh [--native]
+# Usage: scripts/run.sh [--native | --web]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 . scripts/lib.sh
 
 native=0
+web=0
 case "${1:-}" in
 "") ;;
 --native) native=1 ;;
+--web) web=1 ;;
 *)
-    echo "usage: scripts/run.sh [--native]" >&2
+    echo "usage: scripts/run.sh [--native | --web]" >&2
     exit 2
     ;;
 esac
 
 bash scripts/deps.sh
+if [ $web = 1 ]; then
+    # The host build writes the assets the page embeds.
+    cmake --preset host >/dev/null
+    cmake --build --preset host -j "${JOBS:-$(nproc)}"
+    cmake --preset web >/dev/null
+    cmake --build --preset web -j "${JOBS:-$(nproc)}"
+    python3 scripts/serve_web.py build/web "${PORT:-8000}" >build/web/server.txt 2>&1 &
+    server=$!
+    trap 'kill $server 2>/dev/null' EXIT
+    url=
+    for i in $(seq 1 100); do
+        url=$(head -n 1 build/web/server.txt)
+        [ -n "$url" ] && break
+        sleep 0.1
+    done
+    if [ -z "$url" ]; then
+        echo "The page's server did not start; see build/web/server.txt." >&2
+        exit 1
+    fi
+    echo "The web edition is served at $url"
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        echo "Open that address in a browser; Ctrl+C ends the server."
+        wait $server
+        exit 0
+    fi
+    echo "No display: playing it for ten seconds in headless Chromium ..."
+    mkdir -p out
+    timeout 180 node scripts/web_page.js run "$url" out
+    exit $?
+fi
 if [ $native = 1 ]; then
     # The native saver needs only the host build.
     cmake --preset host >/dev/null

@@ -3,8 +3,9 @@
 #  1. host unit tests, 2. the same under AddressSanitizer and UBSan, and the
 #  playback tests under ThreadSanitizer,
 #  3. the core tests cross-built and run under Wine, 4. the end-to-end tests
-#  of the real tazroscr.scr under Wine and of the native tazroscr on virtual
-#  displays, 5. the packages, real modules from Debian, the fuzz corpora.
+#  of the real tazroscr.scr under Wine, of the native tazroscr on virtual
+#  displays and of the web edition in headless Chromium, 5. the packages,
+#  real modules from Debian, the fuzz corpora.
 # Suites that share nothing run in two lanes side by side: the Wine lane
 # (one prefix, shared by the core tests under Wine and the end-to-end
 # scripts that use it) and the other lane (the end-to-end scripts with a
@@ -19,8 +20,9 @@ jobs=${JOBS:-$(nproc)}
 
 bash scripts/deps.sh || exit 1
 bash scripts/build.sh --asan || exit 1
-# The playback tests, under ThreadSanitizer; the fuzz targets.
-for preset in host-tsan fuzz; do
+# The playback tests, under ThreadSanitizer; the fuzz targets; the web
+# edition, for tests/e2e/web_test.sh.
+for preset in host-tsan fuzz web; do
     cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs" >/dev/null ||
         exit 1
 done

@@ -21,25 +21,26 @@ Vec3 Normalised(const Vec3& v) {
 // The faces of one keyframe, each with its own grey level per face or per
 // corner. Batched into one bind and one begin/end pair: the triangles, their
 // order and their colours are those of one pair per face, so the picture is
-// the same.
+// the same. When the mesh is lit every corner carries its colour, the face's
+// grey repeated with lighting per face, so that every vertex of the primitive
+// has the same attributes (renderers that build vertex arrays from immediate
+// mode need that).
 template <typename CornerPosition>
 void DrawFaces(const Mesh& mesh, const uint32_t* textureSlots, Vec3 light, const Mat4& w,
                int32_t lightingMode, CornerPosition position) {
     light = Normalised(light);
+    const bool lit = lightingMode == kLightingPerFace || lightingMode == kLightingPerVertex;
     glBindTexture(GL_TEXTURE_2D, MaterialTexture(mesh, textureSlots));
     glBegin(GL_TRIANGLES);
     for (int32_t f = 0; f < mesh.faceCount; ++f) {
         const Face& face = mesh.faces[f];
-        if (lightingMode == kLightingPerFace) {
-            const float g = ShadeIntensity(light, face.normal, w);
-            glColor4f(g, g, g, 1.0f);
-        }
+        float grey[3] = {};
+        if (lit)
+            CornerGreys(mesh, face, light, w, lightingMode, grey);
         for (int k = 0; k < 3; ++k) {
             const int32_t vertex = face.vertexIndex[k];
-            if (lightingMode == kLightingPerVertex) {
-                const float g = ShadeIntensity(light, mesh.vertices[vertex].normal, w);
-                glColor4f(g, g, g, 1.0f);
-            }
+            if (lit)
+                glColor4f(grey[k], grey[k], grey[k], 1.0f);
             const TexCoord& uv = mesh.texCoords[face.texCoordIndex[k]];
             glTexCoord2f(uv.u, uv.v);
             const Vec3 p = position(vertex);
@@ -50,6 +51,19 @@ void DrawFaces(const Mesh& mesh, const uint32_t* textureSlots, Vec3 light, const
 }
 
 } // namespace
+
+void CornerGreys(const Mesh& mesh, const Face& face, const Vec3& light, const Mat4& w,
+                 int32_t lightingMode, float grey[3]) {
+    if (lightingMode == kLightingPerFace) {
+        const float g = ShadeIntensity(light, face.normal, w);
+        grey[0] = grey[1] = grey[2] = g;
+    } else if (lightingMode == kLightingPerVertex) {
+        for (int k = 0; k < 3; ++k)
+            grey[k] = ShadeIntensity(light, mesh.vertices[face.vertexIndex[k]].normal, w);
+    } else {
+        grey[0] = grey[1] = grey[2] = 1.0f;
+    }
+}
 
 void DrawMesh(const Mesh& mesh, const uint32_t* textureSlots, Vec3 light, const Mat4& w,
               int32_t lightingMode) {

@@ -24,6 +24,13 @@ inline constexpr int32_t kLightingPerVertex = 2;
 void DrawSceneNode(SceneNode node, const Mesh* meshes, const uint32_t* textureSlots,
                    int32_t lightingMode, bool interpolate, float t);
 
+// The grey level of each corner of face (of mesh): the face normal's for all
+// three with lighting per face, each vertex normal's with lighting per
+// vertex, 1 (white) for any other lightingMode. light must be of unit length;
+// w turns the normals into the world.
+void CornerGreys(const Mesh& mesh, const Face& face, const Vec3& light, const Mat4& w,
+                 int32_t lightingMode, float grey[3]);
+
 // One keyframe with its material's texture; light is normalised here, w turns
 // the normals into the world.
 void DrawMesh(const Mesh& mesh, const uint32_t* textureSlots, Vec3 light, const Mat4& w,

@@ -129,7 +129,3 @@ void FreeCharacterMeshes();
 // The message that tells the user why the mesh resource was refused, cut to
 // capacity - 1 bytes. Returns the number of bytes written.
 int FormatMeshError(const MeshStatus& status, char* out, int capacity);
-
-// Tells the user that the mesh resource is damaged and ends the process
-// cleanly: a message box on Windows, a line on standard error on the host.
-[[noreturn]] void RefuseDamagedMeshes(const MeshStatus& status);

@@ -6,10 +6,6 @@ Vec3 Vec3Set(float x, float y, float z) {
     return Vec3{x, y, z};
 }
 
-Vec3 Vec3Copy(const Vec3& v) {
-    return v;
-}
-
 Vec3 Vec3Scale(const Vec3& v, float s) {
     return Vec3{s * v.x, s * v.y, s * v.z};
 }
@@ -22,10 +18,6 @@ Mat4 Mat4Identity() {
     Mat4 r;
     r[0] = r[5] = r[10] = r[15] = 1.0f;
     return r;
-}
-
-Mat4 Mat4Copy(const Mat4& m) {
-    return m;
 }
 
 Mat4 Mat4CopyAffine(const Mat4& m) {
@@ -106,12 +98,4 @@ Vec3 Mat4TransformPoint(const Mat4& m, const Vec3& p) {
     return Vec3{m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12],
                 m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
                 m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
-}
-
-Mat4 Mat4TranslationOnly(const Mat4& m) {
-    Mat4 r = Mat4Identity();
-    r[12] = m[12];
-    r[13] = m[13];
-    r[14] = m[14];
-    return r;
 }

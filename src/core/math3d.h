@@ -23,12 +23,10 @@ struct Mat4 {
 };
 
 Vec3 Vec3Set(float x, float y, float z);
-Vec3 Vec3Copy(const Vec3& v);
 Vec3 Vec3Scale(const Vec3& v, float s);
 float Vec3Length(const Vec3& v);
 
 Mat4 Mat4Identity();
-Mat4 Mat4Copy(const Mat4& m);
 // m with its bottom row forced to 0, 0, 0, 1.
 Mat4 Mat4CopyAffine(const Mat4& m);
 // a * b, both read as affine (their bottom rows are ignored).
@@ -46,5 +44,3 @@ Mat4 Mat4RotationY(float a);
 Mat4 Mat4RotationZ(float a);
 // m * (p, 1).
 Vec3 Mat4TransformPoint(const Mat4& m, const Vec3& p);
-// The identity with m's translation.
-Mat4 Mat4TranslationOnly(const Mat4& m);

@@ -1,11 +1,9 @@
 // The window the scene is drawn into, as the portable code sees it.
 //
-// One small abstract class with seven operations; each program has one
-// implementation (GlWindow over WGL on Windows, GlWindow over GLX in the
-// native saver, an off-screen one through OSMesa in the host tools and
-// tests), chosen at link time through NewGlWindow. There is no virtual destructor: the owner
-// calls Destroy and deletes the object through its concrete type
-// (DeleteGlWindow).
+// One small abstract class with seven operations; each platform has one
+// implementation (glwindow/gl_window_*.cpp), chosen at link time through
+// NewGlWindow. There is no virtual destructor: the owner calls Destroy and
+// deletes the object through its concrete type (DeleteGlWindow).
 #pragma once
 
 #include <cstdint>
@@ -28,20 +26,23 @@ class RenderWindow {
   public:
     // Creates the window and its current GL context. hostWindow is the parent
     // (or none) on entry and the new window on return. A failure does not
-    // return: the process ends after telling the user.
-    virtual bool Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) = 0;
-    // Releases the font, the GL context and the window.
-    virtual bool Destroy() = 0;
-    virtual bool GetSize(int32_t& width, int32_t& height, int32_t& colourBits) = 0;
+    // return: FatalError (core/fatal_error.h) tells the user why and ends the
+    // process.
+    virtual void Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) = 0;
+    // Releases the font, the GL context and the window; harmless after a
+    // failed or no Create.
+    virtual void Destroy() = 0;
+    // The drawable's size in pixels and the colour depth.
+    virtual void GetSize(int32_t& width, int32_t& height, int32_t& colourBits) = 0;
     // The window's rectangle in screen coordinates.
-    virtual bool GetRect(WindowRect& rect) = 0;
+    virtual void GetRect(WindowRect& rect) = 0;
     // Viewport and projection for a drawable of width x height pixels.
-    virtual bool Resize(int32_t width, int32_t height) = 0;
+    virtual void Resize(int32_t width, int32_t height) = 0;
     // Presents the back buffer.
-    virtual bool Swap() = 0;
+    virtual void Swap() = 0;
     // Draws one line of white text; x and y are eye-space units one unit in
     // front of the eye, from near the upper left, y growing downwards.
-    virtual bool Print(float x, float y, const char* text) = 0;
+    virtual void Print(float x, float y, const char* text) = 0;
 
   protected:
     ~RenderWindow() = default;

@@ -1,8 +1,9 @@
 // Lookup of the program's embedded resources by type name and numeric id.
 //
-// On Windows the bytes come from the executable's own resource section; on the
-// host (tools, tests) from the generated asset folder or from a test's fake.
-// The bytes stay valid and unchanged for the rest of the process.
+// The lookup asks the one installed source: each program installs its own
+// (the Windows executable's resource section, the table linked into the
+// native saver, the host tools' asset folder, a test's fake). The bytes stay
+// valid and unchanged for the rest of the process.
 #pragma once
 
 #include <cstddef>

@@ -14,7 +14,7 @@ void ApplyViewportProjection(int32_t width, int32_t height) {
     glLoadIdentity();
 }
 
-void ApplyFixedGlState() {
+void ApplyFixedGlStateWithoutHint() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
@@ -22,6 +22,10 @@ void ApplyFixedGlState() {
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);
+}
+
+void ApplyFixedGlState() {
+    ApplyFixedGlStateWithoutHint();
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 }
 

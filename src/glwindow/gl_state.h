@@ -18,6 +18,9 @@ void ApplyViewportProjection(int32_t width, int32_t height);
 // depth test with GL_LEQUAL, 2D texturing, culling of front faces
 // (counter-clockwise), nicest perspective correction.
 void ApplyFixedGlState();
+// The same without the perspective-correction hint, which WebGL does not
+// know (it always corrects): the page's window uses it.
+void ApplyFixedGlStateWithoutHint();
 
 // Draws text with the bitmap font whose 96 display lists (characters 32 to
 // 127) start at fontBase, at eye-space (x - 0.55, 0.4 - y) one unit in front

@@ -3,8 +3,8 @@
 #include <GL/osmesa.h>
 
 #include <cstdio>
-#include <cstdlib>
 
+#include "core/fatal_error.h"
 #include "core/gl.h"
 #include "glwindow/gl_state.h"
 
@@ -30,7 +30,7 @@ void DeleteGlWindow(RenderWindow* window) {
 
 OsMesaWindow::OsMesaWindow(int32_t w, int32_t h) : width(w), height(h) {}
 
-bool OsMesaWindow::Create(WindowHandle& hostWindow, InstanceHandle, SaverMode) {
+void OsMesaWindow::Create(WindowHandle& hostWindow, InstanceHandle, SaverMode) {
     const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
     back_.assign(bytes, 0);
     front_.assign(bytes, 0);
@@ -39,9 +39,11 @@ bool OsMesaWindow::Create(WindowHandle& hostWindow, InstanceHandle, SaverMode) {
         !OSMesaMakeCurrent(context, back_.data(), GL_UNSIGNED_BYTE, width, height)) {
         if (context != nullptr)
             OSMesaDestroyContext(context);
-        std::fprintf(stderr, "cannot create an off-screen OpenGL context of %d x %d pixels\n",
-                     width, height);
-        std::exit(1);
+        char reason[96];
+        std::snprintf(reason, sizeof reason,
+                      "cannot create an off-screen OpenGL context of %d x %d pixels", width,
+                      height);
+        FatalError(reason);
     }
     context_ = context;
     Resize(width, height);
@@ -49,10 +51,9 @@ bool OsMesaWindow::Create(WindowHandle& hostWindow, InstanceHandle, SaverMode) {
     fontBase = glGenLists(96);
     created = true;
     hostWindow = this;
-    return true;
 }
 
-bool OsMesaWindow::Destroy() {
+void OsMesaWindow::Destroy() {
     if (context_ != nullptr) {
         if (created)
             glDeleteLists(fontBase, 96);
@@ -62,33 +63,27 @@ bool OsMesaWindow::Destroy() {
         context_ = nullptr;
     }
     created = false;
-    return true;
 }
 
-bool OsMesaWindow::GetSize(int32_t& w, int32_t& h, int32_t& bits) {
+void OsMesaWindow::GetSize(int32_t& w, int32_t& h, int32_t& bits) {
     w = width;
     h = height;
     bits = colourBits;
-    return true;
 }
 
-bool OsMesaWindow::GetRect(WindowRect& rect) {
+void OsMesaWindow::GetRect(WindowRect& rect) {
     rect = WindowRect{0, 0, width, height};
-    return true;
 }
 
-bool OsMesaWindow::Resize(int32_t w, int32_t h) {
+void OsMesaWindow::Resize(int32_t w, int32_t h) {
     ApplyViewportProjection(w, h);
-    return true;
 }
 
-bool OsMesaWindow::Swap() {
+void OsMesaWindow::Swap() {
     glFinish();
     front_ = back_; // same size: copies without allocating
-    return true;
 }
 
-bool OsMesaWindow::Print(float x, float y, const char* text) {
+void OsMesaWindow::Print(float x, float y, const char* text) {
     PrintWithFont(fontBase, x, y, text);
-    return true;
 }

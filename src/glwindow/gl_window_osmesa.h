@@ -23,18 +23,18 @@ class OsMesaWindow final : public RenderWindow {
     OsMesaWindow(int32_t width, int32_t height);
 
     // Makes a current RGBA context with a 24-bit depth buffer, the projection
-    // and the fixed state; hostWindow becomes this window. A failure prints a
-    // line on standard error and ends the process.
-    bool Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
-    bool Destroy() override;
-    bool GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
-    bool GetRect(WindowRect& rect) override;
-    bool Resize(int32_t width, int32_t height) override;
+    // and the fixed state; hostWindow becomes this window. A failure ends the
+    // process through FatalError.
+    void Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
+    void Destroy() override;
+    void GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
+    void GetRect(WindowRect& rect) override;
+    void Resize(int32_t width, int32_t height) override;
     // Finishes drawing and copies the back buffer to the front buffer.
-    bool Swap() override;
+    void Swap() override;
     // There is no system font off screen: the 96 display lists exist but are
     // empty, so Print leaves the same state as on Windows and draws nothing.
-    bool Print(float x, float y, const char* text) override;
+    void Print(float x, float y, const char* text) override;
 
     // The last presented picture: width x height RGBA pixels, bottom row first.
     const std::vector<uint8_t>& FrontPixels() const { return front_; }

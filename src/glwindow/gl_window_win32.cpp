@@ -1,7 +1,6 @@
 #include "glwindow/gl_window_win32.h"
 
-#include <cstdlib>
-
+#include "core/fatal_error.h"
 #include "core/gl.h"
 #include "core/shell_state.h"
 #include "glwindow/gl_state.h"
@@ -28,7 +27,7 @@ void DeleteGlWindow(RenderWindow* window) {
     delete static_cast<GlWindow*>(window);
 }
 
-bool GlWindow::Create(WindowHandle& host, InstanceHandle inst, SaverMode mode) {
+void GlWindow::Create(WindowHandle& host, InstanceHandle inst, SaverMode mode) {
     // Only a live window can be the parent: a number that names none, or one
     // the system reads as a special parent (-3, message-only windows), is none.
     window = IsWindow(static_cast<HWND>(host)) ? static_cast<HWND>(host) : nullptr;
@@ -49,16 +48,17 @@ bool GlWindow::Create(WindowHandle& host, InstanceHandle inst, SaverMode mode) {
     }
 
     if (!BuildWindow(kTitle, rect, 32, mode)) {
-        // The host window when registration failed, else none: the clean-up
-        // has destroyed the GL window and cleared its handle.
-        Inform(window, "La ventana no se ha podido crear\ny se cerrara la aplicacion ");
-        std::exit(0);
+        // The closing box is owned by what the failing step left: the host
+        // window when registration failed, else none (the clean-up has
+        // destroyed the GL window and cleared its handle).
+        host = window;
+        window = nullptr; // a host window is not this one's to destroy
+        FatalError("La ventana no se ha podido crear");
     }
 
     CreateOverlayFont();
     created = true;
     host = window;
-    return true;
 }
 
 bool GlWindow::BuildWindow(const char* title, RECT rect, int32_t bits, SaverMode mode) {
@@ -177,43 +177,37 @@ void GlWindow::CreateOverlayFont() {
     wglUseFontBitmapsA(deviceContext, 32, 96, fontBase);
 }
 
-bool GlWindow::Destroy() {
+void GlWindow::Destroy() {
     if (created)
         glDeleteLists(fontBase, 96);
     CleanUp();
     created = false;
-    return true;
 }
 
-bool GlWindow::GetSize(int32_t& w, int32_t& h, int32_t& bits) {
+void GlWindow::GetSize(int32_t& w, int32_t& h, int32_t& bits) {
     w = width;
     h = height;
     bits = colourBits;
-    return true;
 }
 
-bool GlWindow::GetRect(WindowRect& out) {
+void GlWindow::GetRect(WindowRect& out) {
     RECT r = {0, 0, 0, 0};
     GetWindowRect(window, &r);
     out = WindowRect{r.left, r.top, r.right, r.bottom};
-    return true;
 }
 
-bool GlWindow::Resize(int32_t w, int32_t h) {
+void GlWindow::Resize(int32_t w, int32_t h) {
     ApplyViewportProjection(w, h);
     height = h == 0 ? 1 : h;
     width = w;
-    return true;
 }
 
-bool GlWindow::Swap() {
+void GlWindow::Swap() {
     SwapBuffers(deviceContext);
-    return true;
 }
 
-bool GlWindow::Print(float x, float y, const char* text) {
+void GlWindow::Print(float x, float y, const char* text) {
     PrintWithFont(fontBase, x, y, text);
-    return true;
 }
 
 LRESULT CALLBACK GlWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

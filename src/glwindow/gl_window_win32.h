@@ -13,13 +13,13 @@ class GlWindow final : public RenderWindow {
   public:
     GlWindow() = default;
 
-    bool Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
-    bool Destroy() override;
-    bool GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
-    bool GetRect(WindowRect& rect) override;
-    bool Resize(int32_t width, int32_t height) override;
-    bool Swap() override;
-    bool Print(float x, float y, const char* text) override;
+    void Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
+    void Destroy() override;
+    void GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
+    void GetRect(WindowRect& rect) override;
+    void Resize(int32_t width, int32_t height) override;
+    void Swap() override;
+    void Print(float x, float y, const char* text) override;
 
   private:
     bool BuildWindow(const char* title, RECT rect, int32_t bits, SaverMode mode);

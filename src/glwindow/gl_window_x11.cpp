@@ -8,10 +8,11 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 
 #include <vector>
 
+#include "core/fatal_error.h"
 #include "core/gl.h"
 #include "core/resources.h"
 #include "glwindow/gl_state.h"
@@ -35,6 +36,9 @@ constexpr const char* kFontNames[] = {
 Display* display = nullptr;
 Atom wmProtocols = None;
 Atom wmDeleteWindow = None;
+// The selection ClaimSelection takes, and the window that owns it.
+Atom claimAtom = None;
+Window claimWindow = None;
 void (*connectionLost)() = nullptr;
 
 // The first protocol error since the last look: Xlib reports them
@@ -63,14 +67,15 @@ int ConnectionBroken(Display*) {
     return 0; // Xlib ends the process
 }
 
-void Refuse(const char* format, ...) {
-    std::fprintf(stderr, "tazroscr: cannot draw: ");
+// Ends the program: "cannot draw: " and the reason, formatted as printf does.
+[[noreturn]] void CannotDraw(const char* format, ...) {
+    char reason[256] = "cannot draw: ";
+    const size_t used = std::strlen(reason);
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    std::vsnprintf(reason + used, sizeof reason - used, format, args);
     va_end(args);
-    std::fputc('\n', stderr);
-    std::exit(1);
+    FatalError(reason);
 }
 
 Window XWindow(WindowHandle handle) {
@@ -79,18 +84,24 @@ Window XWindow(WindowHandle handle) {
 
 class GlWindow final : public RenderWindow {
   public:
-    bool Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
-    bool Destroy() override;
-    bool GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
-    bool GetRect(WindowRect& rect) override;
-    bool Resize(int32_t width, int32_t height) override;
-    bool Swap() override;
-    bool Print(float x, float y, const char* text) override;
+    void Create(WindowHandle& hostWindow, InstanceHandle instance, SaverMode mode) override;
+    void Destroy() override;
+    void GetSize(int32_t& width, int32_t& height, int32_t& colourBits) override;
+    void GetRect(WindowRect& rect) override;
+    void Resize(int32_t width, int32_t height) override;
+    void Swap() override;
+    void Print(float x, float y, const char* text) override;
 
     uint32_t fontBase = 0;
     bool created = false;
     Window window = None;
-    bool ownWindow = false; // made here, so it may be changed and read from
+    bool ownWindow = false;     // made here, so it may be changed and read from
+    bool mayVanish = false;     // somebody else's window other than a root
+    bool gone = false;          // it vanished: the context draws into standIn
+    Window standIn = None;      // an unseen window of the program's own, after gone
+    Visual* glVisual = nullptr; // the visual and depth the context draws with,
+    int glDepth = 0;            // and the root window of their screen
+    Window glRoot = None;
     Colormap colormap = None;
     GLXContext glContext = nullptr;
     bool doubleBuffered = true;
@@ -102,6 +113,8 @@ class GlWindow final : public RenderWindow {
     XVisualInfo* MakeOwnWindow();
     XVisualInfo* AdoptWindow(Window given);
     void CreateOverlayFont();
+    bool WhileWindowExists(bool makeCurrent);
+    void DrawNowhere();
 };
 
 // The program's icon, the Windows window's, for the window manager. Its
@@ -127,8 +140,9 @@ XVisualInfo* GlWindow::MakeOwnWindow() {
     const int screen = DefaultScreen(display);
     XVisualInfo* visual = glXChooseVisual(display, screen, attributes);
     if (visual == nullptr)
-        Refuse("the X server offers no double-buffered OpenGL visual with a depth buffer");
+        CannotDraw("the X server offers no double-buffered OpenGL visual with a depth buffer");
     const Window root = RootWindow(display, screen);
+    glRoot = root;
     colormap = XCreateColormap(display, root, visual->visual, AllocNone);
     XSetWindowAttributes set = {};
     set.colormap = colormap;
@@ -156,57 +170,119 @@ XVisualInfo* GlWindow::AdoptWindow(Window given) {
     XWindowAttributes attributes = {};
     protocolError.seen = false;
     if (XGetWindowAttributes(display, given, &attributes) == 0 || protocolError.seen)
-        Refuse("there is no window 0x%lx", static_cast<unsigned long>(given));
+        CannotDraw("there is no window 0x%lx", static_cast<unsigned long>(given));
     if (attributes.c_class == InputOnly)
-        Refuse("window 0x%lx takes input only and shows nothing",
-               static_cast<unsigned long>(given));
+        CannotDraw("window 0x%lx takes input only and shows nothing",
+                   static_cast<unsigned long>(given));
     XVisualInfo wanted = {};
     wanted.visualid = XVisualIDFromVisual(attributes.visual);
     wanted.screen = XScreenNumberOfScreen(attributes.screen);
     int count = 0;
     XVisualInfo* visual = XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count);
     if (visual == nullptr)
-        Refuse("the visual of window 0x%lx is unknown", static_cast<unsigned long>(given));
+        CannotDraw("the visual of window 0x%lx is unknown", static_cast<unsigned long>(given));
     int useGl = 0, rgba = 0, doubleBuffer = 0, depth = 0;
     glXGetConfig(display, visual, GLX_USE_GL, &useGl);
     glXGetConfig(display, visual, GLX_RGBA, &rgba);
     glXGetConfig(display, visual, GLX_DOUBLEBUFFER, &doubleBuffer);
     glXGetConfig(display, visual, GLX_DEPTH_SIZE, &depth);
     if (!useGl || !rgba || depth == 0)
-        Refuse("the visual 0x%lx of window 0x%lx has no RGBA OpenGL with a depth buffer",
-               static_cast<unsigned long>(wanted.visualid), static_cast<unsigned long>(given));
+        CannotDraw("the visual 0x%lx of window 0x%lx has no RGBA OpenGL with a depth buffer",
+                   static_cast<unsigned long>(wanted.visualid), static_cast<unsigned long>(given));
     // Without a back buffer the frame is drawn where it is seen.
     doubleBuffered = doubleBuffer != 0;
     window = given;
     ownWindow = false;
+    mayVanish = given != attributes.root;
+    glRoot = attributes.root;
     XSelectInput(display, window, StructureNotifyMask);
     width = attributes.width;
     height = attributes.height;
     return visual;
 }
 
-bool GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
+void GlWindow::Create(WindowHandle& host, InstanceHandle, SaverMode) {
     if (display == nullptr)
-        Refuse("no connection to an X server");
+        CannotDraw("no connection to an X server");
     int errorBase = 0, eventBase = 0;
     if (!glXQueryExtension(display, &errorBase, &eventBase))
-        Refuse("the X server has no OpenGL (GLX)");
+        CannotDraw("the X server has no OpenGL (GLX)");
 
     XVisualInfo* visual = host == nullptr ? MakeOwnWindow() : AdoptWindow(XWindow(host));
     glContext = glXCreateContext(display, visual, nullptr, True);
     if (glContext == nullptr)
-        Refuse("OpenGL refuses a context for window 0x%lx", static_cast<unsigned long>(window));
+        CannotDraw("OpenGL refuses a context for window 0x%lx", static_cast<unsigned long>(window));
     glXGetConfig(display, visual, GLX_BUFFER_SIZE, &colourBits);
+    glVisual = visual->visual;
+    glDepth = visual->depth;
     XFree(visual);
-    if (!glXMakeCurrent(display, window, glContext))
-        Refuse("OpenGL cannot draw into window 0x%lx", static_cast<unsigned long>(window));
+    const Window drawable = window;
+    if (!WhileWindowExists(true)) {
+        if (gone)
+            CannotDraw("window 0x%lx has gone", static_cast<unsigned long>(drawable));
+        CannotDraw("OpenGL cannot draw into window 0x%lx", static_cast<unsigned long>(drawable));
+    }
 
     Resize(width, height);
     ApplyFixedGlState();
     CreateOverlayFont();
     created = true;
     host = reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(window));
-    return true;
+}
+
+// Mesa's software rasteriser asks the X server for the window's size when
+// the context is made current and at the first drawing after every swap.
+// When the window has gone by then, that request fails, the driver goes on
+// with sizes it never got and its buffers overflow (heap corruption, an abort
+// at exit). Somebody else's window may go at any moment, so those two steps
+// are taken here with the server grabbed, once the window is seen to exist:
+// making the context current, or after a swap clearing the buffers (which the
+// next frame does first anyway). When the window has gone, gone is set and
+// the context moves to a window nobody sees (DrawNowhere). False when the
+// window has gone or the context cannot be made current.
+bool GlWindow::WhileWindowExists(bool makeCurrent) {
+    if (gone)
+        return false;
+    if (mayVanish) {
+        XGrabServer(display);
+        Window root = None;
+        int x = 0, y = 0;
+        unsigned w = 0, h = 0, border = 0, depth = 0;
+        if (XGetGeometry(display, window, &root, &x, &y, &w, &h, &border, &depth) == 0) {
+            XUngrabServer(display);
+            XFlush(display);
+            protocolError.seen = false; // the refusal of the look itself
+            gone = true;
+            if (!makeCurrent)
+                DrawNowhere();
+            return false;
+        }
+    }
+    bool done = true;
+    if (makeCurrent)
+        done = glXMakeCurrent(display, window, glContext);
+    else
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (mayVanish) {
+        XUngrabServer(display);
+        XFlush(display);
+    }
+    return done;
+}
+
+// What the set-up and the frame still draw once the window has gone goes
+// into a small unmapped window of the program's own, which nobody else can
+// destroy: the context stays current (the GL utility library fails without
+// one) and the driver always finds its drawable.
+void GlWindow::DrawNowhere() {
+    XSetWindowAttributes set = {};
+    colormap = XCreateColormap(display, glRoot, glVisual, AllocNone);
+    set.colormap = colormap;
+    set.border_pixel = 0;
+    standIn = XCreateWindow(display, glRoot, 0, 0, 1, 1, 0, glDepth, InputOutput, glVisual,
+                            CWColormap | CWBorderPixel, &set);
+    if (!glXMakeCurrent(display, standIn, glContext))
+        glXMakeCurrent(display, None, nullptr);
 }
 
 // The 96 display lists of characters 32 to 127 from an X font; they stay
@@ -223,9 +299,9 @@ void GlWindow::CreateOverlayFont() {
     }
 }
 
-bool GlWindow::Destroy() {
+void GlWindow::Destroy() {
     if (display == nullptr)
-        return true;
+        return;
     if (glContext != nullptr) {
         if (created)
             glDeleteLists(fontBase, 96);
@@ -233,12 +309,16 @@ bool GlWindow::Destroy() {
         glXDestroyContext(display, glContext);
         glContext = nullptr;
     }
-    if (window != None) {
+    if (window != None && !gone) {
         if (ownWindow)
             XDestroyWindow(display, window);
         else
             XSelectInput(display, window, NoEventMask);
         window = None;
+    }
+    if (standIn != None) {
+        XDestroyWindow(display, standIn);
+        standIn = None;
     }
     if (colormap != None) {
         XFreeColormap(display, colormap);
@@ -246,42 +326,40 @@ bool GlWindow::Destroy() {
     }
     XSync(display, False);
     created = false;
-    return true;
 }
 
-bool GlWindow::GetSize(int32_t& w, int32_t& h, int32_t& bits) {
+void GlWindow::GetSize(int32_t& w, int32_t& h, int32_t& bits) {
     w = width;
     h = height;
     bits = colourBits;
-    return true;
 }
 
-bool GlWindow::GetRect(WindowRect& rect) {
+void GlWindow::GetRect(WindowRect& rect) {
     int x = 0, y = 0;
     Window child = None;
     XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
     rect = WindowRect{x, y, x + width, y + height};
-    return true;
 }
 
-bool GlWindow::Resize(int32_t w, int32_t h) {
+void GlWindow::Resize(int32_t w, int32_t h) {
     ApplyViewportProjection(w, h);
     width = w;
     height = h;
-    return true;
 }
 
-bool GlWindow::Swap() {
-    if (doubleBuffered)
+void GlWindow::Swap() {
+    if (gone)
+        return;
+    if (doubleBuffered) {
         glXSwapBuffers(display, window);
-    else
+        WhileWindowExists(false);
+    } else {
         glFinish();
-    return true;
+    }
 }
 
-bool GlWindow::Print(float x, float y, const char* text) {
+void GlWindow::Print(float x, float y, const char* text) {
     PrintWithFont(fontBase, x, y, text);
-    return true;
 }
 
 GlWindow* TheWindow() {
@@ -300,26 +378,29 @@ void DeleteGlWindow(RenderWindow* window) {
     delete static_cast<GlWindow*>(window);
 }
 
-bool ConnectDisplay(void (*onLost)()) {
+void ConnectDisplay(void (*onLost)()) {
     display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         const char* name = XDisplayName(nullptr);
-        std::fprintf(stderr, "tazroscr: cannot open display '%s'\n", name != nullptr ? name : "");
-        return false;
+        char reason[160];
+        std::snprintf(reason, sizeof reason, "cannot open display '%s'",
+                      name != nullptr ? name : "");
+        FatalError(reason);
     }
     connectionLost = onLost;
     XSetErrorHandler(NoteProtocolError);
     XSetIOErrorHandler(ConnectionBroken);
     wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
     wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-    return true;
 }
 
 void DisconnectDisplay() {
     if (display == nullptr)
         return;
-    XCloseDisplay(display);
+    XCloseDisplay(display); // gives up the claim with its window
     display = nullptr;
+    claimAtom = None;
+    claimWindow = None;
 }
 
 int DisplayConnectionFd() {
@@ -332,6 +413,31 @@ WindowHandle RootWindowHandle() {
 
 WindowHandle WindowHandleFromId(uint32_t id) {
     return reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(id));
+}
+
+bool ClaimSelection(const char* name) {
+    if (display == nullptr)
+        return false;
+    if (claimWindow == None) {
+        claimAtom = XInternAtom(display, name, False);
+        XSetWindowAttributes none = {};
+        claimWindow = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0,
+                                    InputOnly, CopyFromParent, 0, &none);
+    }
+    // A look without the grab first: a copy that waits for the claim looks
+    // now and then.
+    Window owner = XGetSelectionOwner(display, claimAtom);
+    if (owner == None) {
+        XGrabServer(display);
+        owner = XGetSelectionOwner(display, claimAtom);
+        if (owner == None) {
+            XSetSelectionOwner(display, claimAtom, claimWindow, CurrentTime);
+            owner = XGetSelectionOwner(display, claimAtom);
+        }
+        XUngrabServer(display);
+        XFlush(display);
+    }
+    return owner == claimWindow;
 }
 
 WindowRun HandleWindowEvents() {
@@ -363,6 +469,19 @@ WindowRun HandleWindowEvents() {
                 static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow)
                 run = WindowRun::Close;
             break;
+        case SelectionRequest: {
+            // The claim holds no data: a client that asks for it is told so.
+            const XSelectionRequestEvent& request = event.xselectionrequest;
+            XEvent reply = {};
+            reply.xselection.type = SelectionNotify;
+            reply.xselection.requestor = request.requestor;
+            reply.xselection.selection = request.selection;
+            reply.xselection.target = request.target;
+            reply.xselection.property = None;
+            reply.xselection.time = request.time;
+            XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+            break;
+        }
         case KeyPress:
             if (self->ownWindow) {
                 const KeySym key = XLookupKeysym(&event.xkey, 0);
@@ -374,6 +493,8 @@ WindowRun HandleWindowEvents() {
             break;
         }
     }
+    if (self->gone)
+        run = WindowRun::Gone;
     if (run != WindowRun::Go)
         return run;
     if (protocolError.seen) {

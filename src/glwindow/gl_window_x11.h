@@ -16,9 +16,9 @@
 #include "core/render_window.h"
 
 // Connects to the X server of $DISPLAY. onLost runs when the connection
-// breaks (Xlib ends the process if it returns). False, with a line on
-// standard error, when there is no server.
-bool ConnectDisplay(void (*onLost)());
+// breaks (Xlib ends the process if it returns). Without a server FatalError
+// ends the program.
+void ConnectDisplay(void (*onLost)());
 // Closes the connection, after the window is destroyed.
 void DisconnectDisplay();
 // The connection's file descriptor, to wait on for events; -1 when closed.
@@ -28,6 +28,13 @@ int DisplayConnectionFd();
 // host-window handle that Create takes (none means a window of its own).
 WindowHandle RootWindowHandle();
 WindowHandle WindowHandleFromId(uint32_t id);
+
+// Takes the selection name on the display for this process when nobody owns
+// it: with the server grabbed, so that of two copies that ask at once only
+// one gets it. True when this process owns it (now or already). The owner is
+// a small unmapped window of the program's own, so that the server gives the
+// selection up when the process ends or its connection closes.
+bool ClaimSelection(const char* name);
 
 // What the window's events ask of the run.
 enum class WindowRun {

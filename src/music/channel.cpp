@@ -73,9 +73,14 @@ int32_t NotePeriod(int32_t realNote, int32_t finetune, const Song& song) {
     return AmigaPeriod(realNote, finetune);
 }
 
-void ResetChannelInstrument(Channel& channel, const Sample& sample) {
+void ResetVolumes(Channel& channel, const Sample& sample) {
     channel.volume = sample.volume;
     channel.pan = sample.panning;
+    channel.tremorSilent = false;
+    channel.flags |= kUpdateVolume | kUpdatePanning;
+}
+
+void RestartInstrument(Channel& channel) {
     channel.envelopeVolume = 64;
     channel.envelopePan = 32;
     for (EnvelopeState* state : {&channel.volumeEnvelope, &channel.panningEnvelope}) {
@@ -88,10 +93,26 @@ void ResetChannelInstrument(Channel& channel, const Sample& sample) {
     channel.fadeVolume = 65536;
     channel.autoVibratoPosition = 0;
     channel.autoVibratoSweepCount = 0;
-    channel.vibratoPosition = 0;
-    channel.tremoloPosition = 0;
-    channel.tremorCount = 0;
+    if (!(channel.vibratoWaveform & kWaveKept))
+        channel.vibratoPosition = 0;
+    if (!(channel.tremoloWaveform & kWaveKept))
+        channel.tremoloPosition = 0;
+    channel.tremorPosition = 0;
     channel.flags |= kUpdateVolume | kUpdatePanning;
+}
+
+void ResetChannelInstrument(Channel& channel, const Sample& sample) {
+    ResetVolumes(channel, sample);
+    RestartInstrument(channel);
+}
+
+void KeyOff(Channel& channel, const Instrument& instrument) {
+    channel.keyOff = true;
+    if (!(instrument.volumeType & kEnvelopeOn)) {
+        channel.volume = 0;
+        channel.tremorSilent = false;
+        channel.flags |= kUpdateVolume;
+    }
 }
 
 EnvelopeShape VolumeEnvelopeOf(const Instrument& instrument) {
@@ -169,8 +190,29 @@ void TonePortamento(Channel& channel) {
     channel.flags |= kUpdateFrequency;
 }
 
+namespace {
+
+// The modulation value 0..255 of waveform at position (−32..31) for vibrato
+// and tremolo: the sine's magnitude, a ramp, or a square; `falling` (the
+// position's sign for vibrato) turns the ramp over.
+int32_t Waveform(uint8_t waveform, int32_t position, bool falling) {
+    switch (waveform & 3) {
+    case kWaveSine:
+        return tables.modulation[position + 32];
+    case kWaveRamp: {
+        const int32_t ramp = (position & 31) * 8;
+        return falling ? 255 - ramp : ramp;
+    }
+    default: // square
+        return 255;
+    }
+}
+
+} // namespace
+
 void Vibrato(Channel& channel) {
-    const int32_t value = tables.modulation[channel.vibratoPosition + 32];
+    const int32_t value =
+        Waveform(channel.vibratoWaveform, channel.vibratoPosition, channel.vibratoPosition < 0);
     const int32_t d = ((channel.vibratoDepth * value) >> 5) & ~3;
     channel.periodDelta = channel.vibratoPosition >= 0 ? -d : d;
     channel.flags |= kUpdateFrequency;
@@ -184,7 +226,16 @@ void AdvanceVibrato(Channel& channel) {
 }
 
 void Tremolo(Channel& channel) {
-    const int32_t value = tables.modulation[channel.tremoloPosition + 32];
+    ApplyTremolo(channel);
+    int32_t position = channel.tremoloPosition + channel.tremoloSpeed;
+    if (position > 31)
+        position -= 64;
+    channel.tremoloPosition = static_cast<int8_t>(position);
+}
+
+void ApplyTremolo(Channel& channel) {
+    const int32_t value =
+        Waveform(channel.tremoloWaveform, channel.tremoloPosition, channel.vibratoPosition < 0);
     int32_t d = (channel.tremoloDepth * value) >> 6;
     if (channel.tremoloPosition >= 0) {
         if (channel.volume + d > 64)
@@ -195,19 +246,19 @@ void Tremolo(Channel& channel) {
             d = channel.volume;
         channel.volumeDelta = -d;
     }
-    int32_t position = channel.tremoloPosition + channel.tremoloSpeed;
-    if (position > 31)
-        position -= 64;
-    channel.tremoloPosition = static_cast<int8_t>(position);
+    channel.tremorSilent = false;
     channel.flags |= kUpdateVolume;
 }
 
 void Tremor(Channel& channel) {
-    if (channel.tremorCount >= channel.tremorOn)
-        channel.volumeDelta = -channel.volume; // the silent phase
-    channel.tremorCount = static_cast<uint8_t>(channel.tremorCount + 1);
-    if (channel.tremorCount >= channel.tremorOn + channel.tremorOff)
-        channel.tremorCount = 0;
+    bool sounding = channel.tremorPosition & 0x80;
+    int32_t left = (channel.tremorPosition & 0x7F) - 1;
+    if (left < 0) { // the phase is over: the other one begins
+        sounding = !sounding;
+        left = sounding ? channel.tremorMemory >> 4 : channel.tremorMemory & 15;
+    }
+    channel.tremorPosition = static_cast<uint8_t>((sounding ? 0x80 : 0) | left);
+    channel.tremorSilent = !sounding;
     channel.flags |= kUpdateVolume;
 }
 
@@ -243,6 +294,21 @@ void AutoVibrato(Channel& channel, const Instrument& instrument) {
     channel.flags |= kUpdateFrequency;
 }
 
+void UpdateVoiceVolume(const Channel& channel, const Song& song) {
+    Voice& voice = *channel.voice;
+    // Every factor is kept in its range here, so that no file can make the
+    // 8-bit gains wrap.
+    const int32_t volume =
+        channel.tremorSilent ? 0 : Clamp(channel.volume + channel.volumeDelta, 0, 64);
+    const double product = static_cast<double>(volume) * Clamp(channel.envelopeVolume, 0, 64) *
+                           Clamp(channel.fadeVolume, 0, 65536) * Clamp(song.globalVolume, 0, 64) *
+                           static_cast<double>(kVolumeScale);
+    const int32_t v = Clamp(static_cast<int32_t>(product), 0, 127);
+    voice.volume = v;
+    voice.leftVolume = static_cast<uint8_t>(v * (255 - voice.pan) / 255);
+    voice.rightVolume = static_cast<uint8_t>(v * voice.pan / 255);
+}
+
 void UpdateVoice(Channel& channel, const Sample& sample, const Song& song) {
     Voice& voice = *channel.voice;
     const int64_t period = static_cast<int64_t>(channel.period) + channel.periodDelta;
@@ -258,18 +324,8 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Song& song) {
         voice.startOffset = 0;
     }
 
-    if (channel.flags & kUpdateVolume) {
-        // Every factor is kept in its range here, so that no file can make
-        // the 8-bit gains wrap.
-        const int32_t volume = Clamp(channel.volume + channel.volumeDelta, 0, 64);
-        const double product = static_cast<double>(volume) * Clamp(channel.envelopeVolume, 0, 64) *
-                               Clamp(channel.fadeVolume, 0, 65536) *
-                               Clamp(song.globalVolume, 0, 64) * static_cast<double>(kVolumeScale);
-        const int32_t v = Clamp(static_cast<int32_t>(product), 0, 127);
-        voice.volume = v;
-        voice.leftVolume = static_cast<uint8_t>(v * (255 - voice.pan) / 255);
-        voice.rightVolume = static_cast<uint8_t>(v * voice.pan / 255);
-    }
+    if (channel.flags & kUpdateVolume)
+        UpdateVoiceVolume(channel, song);
 
     if (channel.flags & kUpdatePanning) {
         const int32_t spread = (128 - std::abs(channel.pan - 128)) / 32;

@@ -352,8 +352,42 @@ void SilenceVoices() {
         voice = Voice{};
 }
 
+namespace {
+
+// Forgets any hand-over and restarts the count of the song's frames.
+void ForgetHandOver() {
+    mixRing.followingSong = nullptr;
+    mixRing.retiredSong = nullptr;
+    mixRing.songFrames = 0;
+}
+
+// At a tick boundary, after the playing song's tick: whether the following
+// song takes over here.
+bool HandOverDue(const Song& song) {
+    return mixRing.followingSong != nullptr &&
+           (song.passes > 0 || mixRing.songFrames >= mixRing.handOverFrames);
+}
+
+// The following song takes over from its first tick, as StartSong would
+// start it; the one it follows is retired. Returns the song now playing.
+Song* HandOver() {
+    Song* next = mixRing.followingSong;
+    mixRing.retiredSong = mixRing.currentSong;
+    mixRing.followingSong = nullptr;
+    mixRing.songFrames = 0;
+    SilenceVoices();
+    ResetReplay(next);
+    mixRing.currentSong = next;
+    if (next->tickHandler != nullptr)
+        next->tickHandler(next);
+    return next;
+}
+
+} // namespace
+
 void StartSong(Song* song) {
     SilenceVoices();
+    ForgetHandOver();
     if (song != nullptr)
         ResetReplay(song);
     mixRing.currentSong = song;
@@ -362,6 +396,7 @@ void StartSong(Song* song) {
 
 void DetachSong() {
     mixRing.currentSong = nullptr;
+    ForgetHandOver();
     SilenceVoices();
 }
 
@@ -380,10 +415,13 @@ void FillBlock() {
                 // The tick may change the tempo; its own length is read after it.
                 if (song->tickHandler != nullptr)
                     song->tickHandler(song);
+                if (HandOverDue(*song))
+                    song = HandOver();
                 left = song->samplesPerTick > 0 ? song->samplesPerTick : 1;
             }
             const int32_t n = left < blockSamples - done ? left : blockSamples - done;
             MixVoices(block + 2 * done, n);
+            mixRing.songFrames += n;
             done += n;
             left -= n;
         }

@@ -14,6 +14,14 @@
 // mixed, so the song advances only as fast as blocks are filled. None of it
 // allocates or blocks; it runs on one thread at a time (the wave output's
 // mixer thread, or the caller's thread before that thread exists).
+//
+// The hand-over from one song to the next, without a gap: with followingSong
+// set, FillBlock plays it from the first tick at which currentSong has come
+// back to a row it had played (a once-through pass, replay.h), or has played
+// handOverFrames frames (a bound for a song whose return goes unnoticed),
+// whichever comes first. The voices are silenced there and the following
+// song starts from its first row, exactly as StartSong would start it; the
+// song handed over from is left in retiredSong for its owner to free.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +65,12 @@ struct MixRing {
     int32_t fillBlock; // next block to mix, 0..blockCount − 1
     Song* currentSong; // what FillBlock plays; none mixes silence
     float* mixStorage; // the allocation mixBuffer lies in
+    // The hand-over (above). StartSong and DetachSong forget both songs and
+    // restart the count; whoever sets followingSong sets handOverFrames.
+    Song* followingSong;    // plays after currentSong; none: currentSong plays on
+    Song* retiredSong;      // the song handed over from, until its owner takes it
+    int64_t songFrames;     // frames mixed of currentSong since it started
+    int64_t handOverFrames; // songFrames from which followingSong takes over anyway
 };
 
 extern MixRing mixRing;

@@ -109,7 +109,19 @@ struct Song {
     int32_t orderPosition;
     int32_t nextRow;   // −1: play moves on
     int32_t nextOrder; // −1: play moves on
+    // The row the next order starts at: set by D, by B (0) and by a pattern
+    // loop (its start row), and kept until an order change uses it, as the
+    // tracker keeps it (after a loop the next pattern starts at its row).
+    int32_t breakRow;
+    int32_t rowRepeats; // times the current row plays again (EEx)
+    // Once-through: a bit per order position and row played outside the
+    // repeats of a pattern loop (kPlayedRowWords words), and the times play
+    // came back to such a row. Allocated by the loader.
+    uint32_t* playedRows;
+    int32_t passes;
 };
+
+inline constexpr int kPlayedRowWords = kMaxPatterns * kMaxPatternRows / 32;
 
 extern const Sample emptySample;
 extern const Instrument emptyInstrument;
@@ -118,6 +130,9 @@ enum class SongLoadError {
     kNone,
     kNoFile,             // the music file could not be opened
     kNotXm,              // wrong signature
+    kModModule,          // a MOD module, not XM
+    kS3mModule,          // an S3M module, not XM
+    kItModule,           // an IT module, not XM
     kNoOrders,           // song length 0 or negative
     kNoChannels,         // channel count 0 or negative
     kTooManyPatterns,    // more than 256 stored patterns

@@ -3,11 +3,10 @@
 //
 // A back-end plays one ring of 16-bit stereo PCM in an endless loop and says
 // how many bytes it has played; the playback control refills the ring behind
-// it from a thread the back-end starts. Each program defines
-// PlatformWaveDevice once (the Windows wave output in wave_output_win32.cpp,
-// ALSA in wave_device_alsa.cpp for the native saver, the null device for the
-// host tools and tests); the null device is built everywhere so that the
-// playback control can be tested without sound hardware.
+// it from a thread the back-end starts. Each platform's wave_device_*.cpp
+// defines PlatformWaveDevice once (cmake/platforms.cmake chooses it); the
+// null device is built everywhere so that the playback control can be tested
+// without sound hardware.
 //
 // All operations but position and sleep are called on the main thread only;
 // position and sleep are called by the mixer thread while it runs.
@@ -55,10 +54,12 @@ struct WaveDevice {
     void (*endThread)();
     // Suspends the calling thread for about that many milliseconds.
     void (*sleep)(int32_t milliseconds);
+    // Why the last open or play failed, in one line that names the device;
+    // empty when it succeeded. The text stays valid until the next call.
+    const char* (*lastError)();
 };
 
-// The program's device: the Windows wave output, ALSA, or the null device in
-// the host tools and tests.
+// The program's device.
 const WaveDevice& PlatformWaveDevice();
 
 // The null device: opens at any rate, plays nothing, and its position moves

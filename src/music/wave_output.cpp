@@ -13,6 +13,7 @@
 
 #include "music/mixer.h"
 #include "music/music_file.h"
+#include "music/song_source.h"
 
 Playback playback;
 
@@ -58,25 +59,96 @@ void SetMusicFailureReport(MusicFailureReport report) {
     failureReport = report != nullptr ? report : PrintFailure;
 }
 
-void StartMusicOn(const WaveDevice& device, int id) {
+namespace {
+
+// The first half of a music start: any music before it stopped, the file
+// table installed, the device open at kMusicRate. False (reported) when the
+// device cannot be opened.
+bool OpenMusicDevice(const WaveDevice& device) {
     StopMusic();
     SetWaveDevice(device);
     SetMusicFileOps(OpenMusicResource, CloseResourceStream, ReadResourceStream, SeekResourceStream,
                     TellResourceStream);
     if (!OpenWaveOutput(kMusicRate)) {
         failureReport(MusicFailure::NoDevice);
-        return;
+        return false;
     }
-    playback.musicSong = LoadSong(id);
-    if (playback.musicSong == nullptr) {
+    return true;
+}
+
+// The second half: the loaded song plays, until StopMusic frees it.
+void PlayMusicSong(Song* song) {
+    playback.musicSong = song;
+    StartPlayback(song);
+}
+
+} // namespace
+
+void StartMusicOn(const WaveDevice& device, int id) {
+    if (!OpenMusicDevice(device))
+        return;
+    Song* song = LoadSong(id);
+    if (song == nullptr) {
         failureReport(MusicFailure::NoSong); // the device stays open until StopMusic
         return;
     }
-    StartPlayback(playback.musicSong);
+    PlayMusicSong(song);
+}
+
+MusicStart StartMusicFromBytesOn(const WaveDevice& device, const uint8_t* bytes, size_t size,
+                                 SongLoadError* error) {
+    if (error != nullptr)
+        *error = SongLoadError::kNone;
+    if (!OpenMusicDevice(device))
+        return MusicStart::NoDevice;
+    Song* song = LoadSongFromMemory(bytes, size, error);
+    if (song == nullptr)
+        return MusicStart::NoSong; // the device stays open until StopMusic
+    PlayMusicSong(song);
+    return MusicStart::Playing;
+}
+
+bool QueueMusicFromBytes(const uint8_t* bytes, size_t size, int32_t limitSeconds,
+                         SongLoadError* error) {
+    if (error != nullptr)
+        *error = SongLoadError::kNone;
+    if (!playback.threadRunning || playback.musicSong == nullptr ||
+        playback.followingSong != nullptr)
+        return false;
+    Song* song = LoadSongFromMemory(bytes, size, error);
+    if (song == nullptr)
+        return false;
+    playback.followingSong = song;
+    playback.queuedHandOverFrames =
+        static_cast<int64_t>(limitSeconds < 0 ? 0 : limitSeconds) * mixRing.mixRate;
+    playback.queuedSong.store(song, std::memory_order_release);
+    return true;
+}
+
+bool MusicHandedOver() {
+    Song* retired = playback.retiredSong.exchange(nullptr, std::memory_order_acquire);
+    if (retired == nullptr)
+        return false;
+    // No longer the mixer's: freeing it leaves the playback alone.
+    FreeSong(retired);
+    playback.musicSong = playback.followingSong;
+    playback.followingSong = nullptr;
+    return true;
+}
+
+int32_t MusicPasses() {
+    return playback.songPasses.load(std::memory_order_acquire);
 }
 
 void StopMusic() {
-    FreeSong(playback.musicSong); // stops the playback through the hook
+    // The thread ends first; then every song is the main thread's again.
+    if (playback.ownsRing)
+        StopPlayback(mixRing.currentSong);
+    MusicHandedOver();
+    playback.queuedSong.store(nullptr, std::memory_order_relaxed);
+    FreeSong(playback.followingSong);
+    playback.followingSong = nullptr;
+    FreeSong(playback.musicSong);
     playback.musicSong = nullptr;
     CloseWaveOutput();
 }
@@ -117,6 +189,7 @@ bool StartPlayback(Song* song) {
     do
         FillBlock();
     while (mixRing.fillBlock != 0);
+    playback.songPasses.store(song->passes, std::memory_order_release);
 
     if (!playback.device->play(mixRing.pcmRing, RingBytes())) {
         StopPlayback(song);
@@ -158,6 +231,7 @@ bool StopPlayback(Song* song) {
     }
     FreeMixRing();
     DetachSong();
+    playback.songPasses.store(0, std::memory_order_release);
     playback.ownsRing = false;
     return song != nullptr;
 }
@@ -174,11 +248,26 @@ int32_t MixerPass() {
         playback.nextBlock = next;
         mixRing.fillBlock = static_cast<int32_t>(next % ring.blockCount);
     }
+    // A queued song becomes the mixer's following song; the main thread has
+    // written its bound before queueing it.
+    if (mixRing.followingSong == nullptr && mixRing.currentSong != nullptr) {
+        Song* queued = playback.queuedSong.exchange(nullptr, std::memory_order_acquire);
+        if (queued != nullptr) {
+            mixRing.handOverFrames = playback.queuedHandOverFrames;
+            mixRing.followingSong = queued;
+        }
+    }
     int32_t filled = 0;
     while (FillDue(playback.nextBlock, playing, ring.blockCount) &&
            !playback.stopRequested.load(std::memory_order_acquire)) {
         playback.mixerBusy.store(true, std::memory_order_release);
         FillBlock();
+        if (mixRing.currentSong != nullptr)
+            playback.songPasses.store(mixRing.currentSong->passes, std::memory_order_release);
+        if (mixRing.retiredSong != nullptr) {
+            playback.retiredSong.store(mixRing.retiredSong, std::memory_order_release);
+            mixRing.retiredSong = nullptr;
+        }
         playback.mixerBusy.store(false, std::memory_order_release);
         ++playback.nextBlock;
         ++filled;

@@ -10,11 +10,13 @@
 // Life cycle: Closed -> OpenWaveOutput -> Open -> StartPlayback -> Playing
 // (thread running) -> StopPlayback (also through FreeSong) -> Open ->
 // CloseWaveOutput -> Closed. Everything here except MixerThread runs on the
-// main thread. The two threads share only the three flags of Playback; the
-// mixer thread owns the replay, the voices and the ring while it runs.
+// main thread. The two threads share only the atomics of Playback (its
+// flags, the pass count and the hand-over's two songs); the mixer thread
+// owns the replay, the voices and the ring while it runs.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "music/song.h"
@@ -49,6 +51,20 @@ struct Playback {
     // device's blocks since the start (wave_ring.h).
     PlayPosition playPosition;
     int64_t nextBlock = 0;
+
+    // Set by whoever mixes (the mixer thread while it runs): the song's
+    // passes after the last block mixed.
+    std::atomic<int32_t> songPasses{0};
+
+    // The hand-over to a queued song (mixer.h). The main thread loads the
+    // song, writes its bound and then sets queuedSong; the mixer thread takes
+    // it as its following song, and once that has taken over it sets
+    // retiredSong, which the main thread takes and frees.
+    std::atomic<Song*> queuedSong{nullptr};
+    int64_t queuedHandOverFrames = 0; // written before queuedSong, read after it
+    std::atomic<Song*> retiredSong{nullptr};
+    // Main thread only: the song queued last, until it is seen to play.
+    Song* followingSong = nullptr;
 };
 
 extern Playback playback;
@@ -63,6 +79,37 @@ extern Playback playback;
 void StartMusic(int id);
 void StartMusicOn(const WaveDevice& device, int id);
 
+// What a start of the music from a module in memory came to.
+enum class MusicStart { Playing, NoDevice, NoSong };
+// Starts the music of a module held in memory (a file the user chose) on
+// device, as StartMusicOn starts the resource; the bytes are not kept. A
+// device that cannot be opened is reported as StartMusicOn reports it. A
+// module that cannot be loaded is not: the answer is NoSong, with why in
+// error (a MOD, S3M or IT file is named so), the device stays open, and the
+// caller may say so in its own words and start another module or the
+// embedded song.
+MusicStart StartMusicFromBytesOn(const WaveDevice& device, const uint8_t* bytes, size_t size,
+                                 SongLoadError* error = nullptr);
+
+// Queues a module held in memory (a file the user chose) to follow the
+// playing music without a gap: the mixer thread hands over to it once the
+// playing song has come back to a row it had played, or has played
+// limitSeconds from its start (mixer.h). The module is loaded here, on the
+// calling thread; the bytes are not kept. False when it cannot be loaded
+// (why in error), and, with error kNone, when no music plays or a queued
+// song has not yet taken over (MusicHandedOver).
+bool QueueMusicFromBytes(const uint8_t* bytes, size_t size, int32_t limitSeconds,
+                         SongLoadError* error = nullptr);
+// True once, after the queued song has taken over: the song it followed is
+// freed here, and the queued one is now the music that StopMusic ends.
+// False otherwise. Main thread.
+bool MusicHandedOver();
+
+// Times the playing song has come back to a row it had played (once-through
+// passes, pattern loops and delays included); 0 without music. For playing a
+// module once through from the main thread.
+int32_t MusicPasses();
+
 // The music start's two failures: no device, or no song.
 enum class MusicFailure { NoDevice, NoSong };
 // Tells of a failure of the music start. The default prints the two lines
@@ -72,8 +119,8 @@ using MusicFailureReport = void (*)(MusicFailure failure);
 // Installs the report; null puts the default back.
 void SetMusicFailureReport(MusicFailureReport report);
 
-// Frees the song, which stops its playback, and closes the device. Harmless
-// when the music never started.
+// Stops the playback, frees the song and any queued one, and closes the
+// device. Harmless when the music never started.
 void StopMusic();
 
 // The back-end the next OpenWaveOutput uses.

@@ -47,18 +47,27 @@ uint64_t AdvancePlayPosition(PlayPosition& position, uint32_t deviceBytes,
     if (moved < 0x80000000u) {
         position.totalBytes += moved;
         position.lastBytes = deviceBytes;
+        position.backSeen = false;
         return position.totalBytes;
     }
     const uint64_t back = position.lastBytes - deviceBytes;
-    const uint64_t blockBytes = static_cast<uint64_t>(ring.blockSamples) * 4;
     const uint64_t ringBytes = static_cast<uint64_t>(ring.ringSamples) * 4;
-    if (back > blockBytes && ringBytes > 0) {
-        // A restart: the device is at deviceBytes into the ring's loops.
-        const uint64_t place = deviceBytes % ringBytes;
-        const uint64_t here = position.totalBytes % ringBytes;
-        position.totalBytes += (place + ringBytes - here) % ringBytes;
-        position.lastBytes = deviceBytes;
+    if (ringBytes == 0 || back < ringBytes / 2) {
+        position.backSeen = false;
+        return position.totalBytes; // jitter: no movement
     }
+    const bool agrees = position.backSeen && deviceBytes - position.backBytes < ringBytes;
+    if (deviceBytes >= ringBytes && !agrees) {
+        position.backSeen = true;
+        position.backBytes = deviceBytes;
+        return position.totalBytes;
+    }
+    // A restart: the device is at deviceBytes into the ring's loops.
+    const uint64_t place = deviceBytes % ringBytes;
+    const uint64_t here = position.totalBytes % ringBytes;
+    position.totalBytes += (place + ringBytes - here) % ringBytes;
+    position.lastBytes = deviceBytes;
+    position.backSeen = false;
     return position.totalBytes;
 }
 

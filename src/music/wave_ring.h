@@ -29,6 +29,10 @@ RingGeometry ComputeRingGeometry(int32_t mixRate);
 struct PlayPosition {
     uint32_t lastBytes = 0;
     uint64_t totalBytes = 0;
+    // A reading far behind lastBytes that may be the first of a restarted
+    // counter, waiting for the next reading to agree.
+    bool backSeen = false;
+    uint32_t backBytes = 0;
 };
 
 // The bytes (modulo 2^32) a device's reading stands for at mixRate frames
@@ -38,12 +42,16 @@ bool ReadingBytes(const WaveReading& reading, int32_t mixRate, uint32_t& bytes);
 
 // Feeds one reading of the device's byte position (which starts at 0 when
 // playback starts); returns the total bytes played. A reading below the last
-// one (by less than 2^31 bytes, as a wrap never is) is jitter when it is back
-// by at most a block, and counts as no movement. Back by more, the device's
-// counter has restarted (a driver reset, another device) and it plays the
-// ring from its start again: the total moves on to the first count from
-// here that lies at the same place of the ring, and the writer, trailing
-// that, fills ahead of the new play position.
+// one (by less than 2^31 bytes, as a wrap never is) counts as no movement
+// unless it cannot be jitter: then the device's counter has restarted (a
+// driver reset, another device) and it plays the ring from its start again.
+// It cannot be jitter when it is back by half a ring or more (a second: no
+// device wobbles that far) and either lies below one ring's bytes (a counter
+// that started again from 0) or agrees with the reading before, which was as
+// far back and at most a ring behind it (the new counter runs on). On a
+// restart the total moves on to the first count from here that lies at the
+// same place of the ring, and the writer, trailing that, fills ahead of the
+// new play position.
 uint64_t AdvancePlayPosition(PlayPosition& position, uint32_t deviceBytes,
                              const RingGeometry& ring);
 

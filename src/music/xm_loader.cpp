@@ -19,6 +19,11 @@ const Instrument emptyInstrument{};
 
 namespace {
 
+// The fields of a pattern header and of a sample header; the file may give
+// longer ones.
+constexpr uint32_t kPatternHeaderBytes = 9;
+constexpr uint32_t kSampleHeaderBytes = 40;
+
 int allocationFailure = -1;
 int allocationCount = 0;
 void (*freeSongHook)(Song*) = nullptr;
@@ -98,6 +103,7 @@ void ReleaseSong(Song* song) {
             delete[] song->patterns[p].cells;
         delete[] song->patterns;
     }
+    delete[] song->playedRows;
     delete song;
 }
 
@@ -135,16 +141,26 @@ Cell ReadCell(Reader& reader) {
 
 SongLoadError ReadPatterns(Reader& reader, Song& song, int storedPatterns, int fileChannels) {
     for (int p = 0; p < storedPatterns; ++p) {
-        reader.U32(); // header length: taken to be 9
-        reader.U8();  // packing type: always 0
+        // The data follow the header, whose length the file gives; its
+        // fields take the first 9 bytes (a shorter length cannot hold them,
+        // so the data are taken to follow those 9).
+        const int64_t start = reader.Tell();
+        const uint32_t headerLength = reader.U32();
+        reader.U8(); // packing type: always 0
         const int rows = reader.U16();
         const int packedSize = reader.U16();
+        reader.Seek(start +
+                    (headerLength > kPatternHeaderBytes ? headerLength : kPatternHeaderBytes));
         if (rows > kMaxPatternRows)
             return SongLoadError::kPatternTooLong;
         Pattern& pattern = song.patterns[p];
         pattern.rows = rows;
         if (packedSize == 0 || rows == 0)
             continue;
+        // The cells take packedSize bytes and the next pattern follows them,
+        // whatever the cells hold: a pattern that stores fewer cells than its
+        // rows leaves the rest empty and does not read into the next one.
+        const int64_t dataEnd = static_cast<int64_t>(reader.Tell()) + packedSize;
         pattern.cells = AllocateZeroed<Cell>(static_cast<size_t>(rows) * song.channelCount);
         if (pattern.cells == nullptr)
             return SongLoadError::kOutOfMemory;
@@ -152,7 +168,7 @@ SongLoadError ReadPatterns(Reader& reader, Song& song, int storedPatterns, int f
             for (int channel = 0; channel < fileChannels; ++channel) {
                 // Every cell takes at least one byte, so past the end of the
                 // data all that is left are empty cells, which are there already.
-                if (reader.Remaining() == 0)
+                if (reader.Tell() >= dataEnd || reader.Remaining() == 0)
                     break;
                 const Cell cell = ReadCell(reader);
                 // Channels past the replay's 32 are read and dropped.
@@ -160,6 +176,7 @@ SongLoadError ReadPatterns(Reader& reader, Song& song, int storedPatterns, int f
                     pattern.cells[row * song.channelCount + channel] = cell;
             }
         }
+        reader.Seek(dataEnd);
     }
     for (int p = storedPatterns; p < song.referencedPatterns; ++p)
         song.patterns[p].rows = 64; // named by the order table but not stored
@@ -276,7 +293,11 @@ SongLoadError ReadInstrument(Reader& reader, Instrument& instrument) {
         reader.Seek(start + headerSize);
         return SongLoadError::kNone;
     }
-    reader.U32(); // sample header size: taken to be 40
+    // Each sample header takes the size the instrument gives; its fields take
+    // the first 40 bytes (a smaller size, 0 among them, is taken as 40).
+    const uint32_t storedHeaderSize = reader.U32();
+    const int64_t sampleHeaderSize =
+        storedHeaderSize > kSampleHeaderBytes ? storedHeaderSize : kSampleHeaderBytes;
     reader.Bytes(instrument.keymap, sizeof instrument.keymap);
     ReadEnvelopePoints(reader, instrument.volumeEnvelope);
     ReadEnvelopePoints(reader, instrument.panningEnvelope);
@@ -311,6 +332,7 @@ SongLoadError ReadInstrument(Reader& reader, Instrument& instrument) {
             return SongLoadError::kOutOfMemory;
         instrument.samples[j] = sample;
         samples[j] = sample;
+        const int64_t headerStart = reader.Tell();
         sample->length = reader.U32();
         sample->loopStart = reader.U32();
         sample->loopLength = reader.U32();
@@ -319,7 +341,7 @@ SongLoadError ReadInstrument(Reader& reader, Instrument& instrument) {
         const uint8_t type = reader.U8();
         sample->panning = reader.U8();
         sample->relativeNote = static_cast<int8_t>(reader.U8());
-        reader.Skip(23); // reserved byte and name
+        reader.Seek(headerStart + sampleHeaderSize); // past the reserved byte and the name
         if (sample->volume > 64)
             sample->volume = 64;
         sample->loopMode = kLoopNone;
@@ -353,6 +375,39 @@ SongLoadError ReadInstrument(Reader& reader, Instrument& instrument) {
     return SongLoadError::kNone;
 }
 
+// Four bytes of the file at offset equal text.
+bool TagAt(Reader& reader, int32_t offset, const char* text) {
+    char tag[4];
+    reader.Seek(offset);
+    reader.Bytes(tag, 4);
+    return std::memcmp(tag, text, 4) == 0;
+}
+
+bool Digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// What a file that is not XM is, when its tags tell: IT and S3M by their
+// signatures at 0 and 44, MOD by the tag at 1080 that names its channels.
+SongLoadError OtherModule(Reader& reader) {
+    if (TagAt(reader, 0, "IMPM"))
+        return SongLoadError::kItModule;
+    if (TagAt(reader, 44, "SCRM"))
+        return SongLoadError::kS3mModule;
+    char tag[4];
+    reader.Seek(1080);
+    reader.Bytes(tag, 4);
+    static const char* const kModTags[] = {"M.K.", "M!K!", "M&K!", "FLT4", "FLT8",
+                                           "OKTA", "OCTA", "CD81", "N.T."};
+    for (const char* known : kModTags)
+        if (std::memcmp(tag, known, 4) == 0)
+            return SongLoadError::kModModule;
+    const bool channelsTag = (Digit(tag[0]) && std::memcmp(tag + 1, "CHN", 3) == 0) ||
+                             (Digit(tag[0]) && Digit(tag[1]) && tag[2] == 'C' && tag[3] == 'H') ||
+                             (std::memcmp(tag, "TDZ", 3) == 0 && Digit(tag[3]));
+    return channelsTag ? SongLoadError::kModModule : SongLoadError::kNotXm;
+}
+
 SongLoadError Parse(Reader& reader, Song& song) {
     static const char kSignature[17] = {'E', 'x', 't', 'e', 'n', 'd', 'e', 'd', ' ',
                                         'M', 'o', 'd', 'u', 'l', 'e', ':', ' '};
@@ -360,7 +415,7 @@ SongLoadError Parse(Reader& reader, Song& song) {
     reader.Seek(0);
     reader.Bytes(signature, 17);
     if (std::memcmp(signature, kSignature, 17) != 0)
-        return SongLoadError::kNotXm;
+        return OtherModule(reader);
     song.tickHandler = ReplayTick;
     song.defaultGlobalVolume = 64;
 
@@ -401,6 +456,9 @@ SongLoadError Parse(Reader& reader, Song& song) {
     song.patterns = AllocateZeroed<Pattern>(static_cast<size_t>(song.patternSlots));
     if (song.patterns == nullptr)
         return SongLoadError::kOutOfMemory;
+    song.playedRows = AllocateZeroed<uint32_t>(kPlayedRowWords);
+    if (song.playedRows == nullptr)
+        return SongLoadError::kOutOfMemory;
     SongLoadError error = ReadPatterns(reader, song, storedPatterns, fileChannels);
     if (error != SongLoadError::kNone)
         return error;
@@ -429,6 +487,12 @@ const char* SongLoadErrorText(SongLoadError error) {
         return "the file could not be opened";
     case SongLoadError::kNotXm:
         return "not an XM module (no \"Extended Module: \" signature)";
+    case SongLoadError::kModModule:
+        return "a MOD module, not XM: only XM modules are played";
+    case SongLoadError::kS3mModule:
+        return "an S3M module, not XM: only XM modules are played";
+    case SongLoadError::kItModule:
+        return "an IT module, not XM: only XM modules are played";
     case SongLoadError::kNoOrders:
         return "damaged module: the order list is empty";
     case SongLoadError::kNoChannels:

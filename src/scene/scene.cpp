@@ -5,6 +5,7 @@
 #include "character/character_draw.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
+#include "core/fatal_error.h"
 #include "core/gl.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
@@ -22,6 +23,7 @@ KeyframeClock keyframeClock;
 TerrainNode* terrainRoot = nullptr;
 ScenePartHook scenePartHook = nullptr;
 SceneOverlay sceneOverlay = nullptr;
+bool skyBehindTerrain = false;
 
 namespace {
 
@@ -31,6 +33,11 @@ constexpr int kSunHaloSlot = 5;
 
 // Where the body's walk started (its translation x after the set-up).
 float walkStartX = 0.0f;
+
+// The sky texture's most texels per radian on the dome, and the minifying
+// filter it has now (the textures are loaded with their mipmaps).
+float skyTexelsPerRadian = 0.0f;
+GLint skyMinFilter = GL_LINEAR_MIPMAP_LINEAR;
 
 void ClearColourBuffer() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -48,7 +55,7 @@ void PartDone(ScenePart part) {
 
 } // namespace
 
-bool SetupScene(InstanceHandle instance) {
+void SetupScene(InstanceHandle instance) {
     instanceHandle = instance;
     glWindow = NewGlWindow();
     glWindow->Create(hostWindow, instanceHandle, saverMode);
@@ -64,29 +71,33 @@ bool SetupScene(InstanceHandle instance) {
     // A texture that cannot be loaded leaves its slot 0 (drawn untextured).
     LoadSceneTextures(settings.invtex);
 
+    GLint depthBits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    skyBehindTerrain = depthBits >= kSkyBehindTerrainDepthBits;
+
     MeshStatus status;
     if (!PrepareCharacterMeshes(status)) {
-        StopSceneMusic();
-        RefuseDamagedMeshes(status); // does not return
+        char reason[256];
+        FormatMeshError(status, reason, sizeof reason);
+        FatalError(reason);
     }
     BuildCharacterNodes(meshes);
     walkStartX = bodyNode.local[12];
+    skyTexelsPerRadian = DomeTexelsPerRadian(meshes[domeNode.meshIndex], kTextureSize);
+    skyMinFilter = GL_LINEAR_MIPMAP_LINEAR;
 
     ResetCamera(camera);
 
     const uint8_t* heightmap = LockHeightmap(instanceHandle);
     if (terrainRoot != nullptr)
         FreeTerrain(&terrainRoot);
-    if (!BuildTerrain(&terrainRoot, kTerrainDepth, heightmap)) {
-        StopSceneMusic();
-        RefuseMissingHeightmap(); // does not return
-    }
+    if (!BuildTerrain(&terrainRoot, kTerrainDepth, heightmap))
+        FatalError(kMissingHeightmapMessage);
 
     // The frame's own figures start afresh: the first frame steps the
     // keyframes and smooths its rate from 30.
     frameRate = FrameRate{};
     keyframeClock = KeyframeClock{};
-    return true;
 }
 
 void SetBodyMaterials(bool ninja) {
@@ -131,12 +142,36 @@ void UpdateScene() {
 
 namespace {
 
-void DrawSceneSky() {
-    DrawSky(BuildSkyView(camera.characterView), DrawDome, nullptr, textureSlots[kSunGlowSlot],
-            textureSlots[kSunHaloSlot]);
+// Where the viewport magnifies the sky texture everywhere its mipmaps are
+// never read: it is then sampled without them, the same picture for less
+// work; a smaller viewport (a preview) keeps them.
+void ChooseSkyFilter() {
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const GLint filter =
+        SkyTextureMagnified(skyTexelsPerRadian, viewport[3]) ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR;
+    const int32_t slot = meshes[domeNode.meshIndex].material;
+    if (filter == skyMinFilter || slot < 0 || slot >= kTextureSlotCount)
+        return;
+    glBindTexture(GL_TEXTURE_2D, textureSlots[slot]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    skyMinFilter = filter;
 }
 
+void DrawSceneSky(bool behind) {
+    ChooseSkyFilter();
+    DrawSky(BuildSkyView(camera.characterView), DrawDome, nullptr, textureSlots[kSunGlowSlot],
+            textureSlots[kSunHaloSlot], behind);
+}
+
+// The terrain: opaque, depth-tested and written, back faces culled (the
+// state the sky leaves, set here for when the terrain comes first).
 void DrawSceneTerrain() {
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glDisable(GL_BLEND);
     glLoadMatrixf(BuildTerrainView(camera, meshes[headNode.meshIndex].position.y).m);
     DrawTerrainPasses(terrainRoot, textureSlots[FloorSlot(settings.nSuelo)], bodyNode.local);
 }
@@ -158,17 +193,35 @@ void DrawScene() {
     glBindTexture(GL_TEXTURE_2D, 0);
     glMatrixMode(GL_MODELVIEW);
 
-    // The character's view is the base of the stack for everything after the sky.
+    // The character's view is the base of the stack for every part.
     glLoadIdentity();
     glMultMatrixf(camera.characterView.m);
-    glPushMatrix();
-    DrawSceneSky(); // replaces the top of the stack with its own matrices
-    PartDone(ScenePart::Sky);
-    glPopMatrix();
-    glPushMatrix();
-    DrawSceneTerrain();
-    PartDone(ScenePart::Terrain);
-    glPopMatrix();
+    // The terrain, the dome and the sun are drawn in white, where modulating
+    // the texture gives the texture itself: replacing it gives the same
+    // picture with less work per pixel.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    if (skyBehindTerrain) {
+        // The terrain first, then the sky behind it: the same picture as the
+        // sky first with the terrain over it, but the sky is shaded only
+        // where the terrain left the screen uncovered.
+        glPushMatrix();
+        DrawSceneTerrain();
+        PartDone(ScenePart::Terrain);
+        glPopMatrix();
+        glPushMatrix();
+        DrawSceneSky(true); // replaces the top of the stack with its own matrices
+        PartDone(ScenePart::Sky);
+        glPopMatrix();
+    } else {
+        glPushMatrix();
+        DrawSceneSky(false);
+        PartDone(ScenePart::Sky);
+        glPopMatrix();
+        glPushMatrix();
+        DrawSceneTerrain();
+        PartDone(ScenePart::Terrain);
+        glPopMatrix();
+    }
 
     // Shadows lie over the floor and the terrain wherever they fall.
     glDisable(GL_DEPTH_TEST);
@@ -178,6 +231,8 @@ void DrawScene() {
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
 
+    // The character's grey levels multiply its textures.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     DrawSceneCharacter();
     PartDone(ScenePart::Character);
 

@@ -3,7 +3,9 @@
 // SetupScene makes the window and loads everything; RenderFrame advances what
 // moves with time (the frame rate, the ten keyframe steps per second, the
 // walk, the camera) and draws the sky, the terrain and its floor, the shadows
-// and the character, in that order, then presents the picture. The two clocks
+// and the character, each over the ones before, then presents the picture.
+// Where the depth buffer allows, the sky is drawn after the terrain, behind
+// it, so that it is not shaded where the terrain covers it. The two clocks
 // come through injected sources: the frame timer's counter (frameTimer) and
 // the tick count (ReadTickCount), so off-screen tools can draw any frame at a
 // chosen virtual time.
@@ -22,6 +24,16 @@ extern KeyframeClock keyframeClock;
 // The terrain quadtree; null until the set-up builds it.
 extern TerrainNode* terrainRoot;
 
+// Whether the frame draws the terrain first and the sky behind it (true) or
+// the sky first as plain background; the picture is the same. Behind needs a
+// depth buffer that tells the farthest terrain (within about 37,000 units of
+// the eye) from the dome on the same line of sight (beyond about 80,000
+// units) with the far plane at 10,000,000 units: 24 bits set them some 20
+// steps apart or more, 16 bits not at all. SetupScene sets it from the
+// window's depth bits.
+extern bool skyBehindTerrain;
+inline constexpr int kSkyBehindTerrainDepthBits = 24;
+
 // The character walks along -x at this many scene units per second.
 inline constexpr float kWalkSpeed = 50.0f;
 // The body's walked translation is brought back by this many units whenever
@@ -33,10 +45,11 @@ inline constexpr float kWalkWrap = 10000.0f;
 // Creates the GL window from hostWindow and saverMode, takes the first timer
 // reading, blanks both colour buffers, starts the music (when musica is on),
 // loads the nine textures, prepares the meshes, builds the nodes, the camera
-// and the terrain. Returns true. A window that cannot be created, a damaged
-// mesh resource or a missing heightmap ends the process after telling the
-// user (the music stopped first).
-bool SetupScene(InstanceHandle instance);
+// and the terrain. A window that cannot be created, a damaged mesh resource
+// or a missing heightmap ends the process through FatalError
+// (core/fatal_error.h), which stops the music and tears the window down
+// before it tells the user.
+void SetupScene(InstanceHandle instance);
 
 // Advances everything that moves with time and draws one complete frame.
 // Allocates nothing.
@@ -47,8 +60,9 @@ void RenderFrame();
 // clear and the drawing). Tools use it to advance frames they do not draw.
 void UpdateScene();
 
-// The drawing half of a frame, after UpdateScene: sky, terrain, shadows,
-// character, the overlay when one is set, then glFlush and Swap.
+// The drawing half of a frame, after UpdateScene: sky and terrain (in the
+// order skyBehindTerrain chooses), shadows, character, the overlay when one is
+// set, then glFlush and Swap.
 void DrawScene();
 
 // One keyframe step at tick count nowMs (milliseconds): blendFraction 0, the
@@ -64,7 +78,7 @@ void SetBodyMaterials(bool ninja);
 // translation within kWalkWrap of where it started.
 void WalkBody(float instantFps);
 
-// The parts of a drawn frame, in drawing order.
+// The parts of a drawn frame (Sky and Terrain in either order).
 enum class ScenePart { Sky, Terrain, Shadows, Character, Present };
 // Called, when set, after each part of DrawScene (Shadows also when they are
 // off); the benchmark times the parts with it. Null in the screen saver.
@@ -76,11 +90,6 @@ extern ScenePartHook scenePartHook;
 // otherwise. Whatever state it changes, the next frame sets again.
 using SceneOverlay = void (*)();
 extern SceneOverlay sceneOverlay;
-
-// Tells the user that the heightmap resource is missing or short and ends the
-// process: a message box and a clean exit on Windows, a line on standard
-// error and exit code 1 on the host.
-[[noreturn]] void RefuseMissingHeightmap();
 
 // The screen saver's shutdown, in its order: the music first (it waits for the
 // mixer thread), then the GL window is destroyed and deleted, then the meshes

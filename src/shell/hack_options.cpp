@@ -12,6 +12,7 @@ namespace {
 
 enum OptionCode {
     kRoot = 256,
+    kWindow,
     kWindowId,
     kFps,
     kDelay,
@@ -29,10 +30,14 @@ enum OptionCode {
     kNoInterpol,
     kTipoIlum,
     kSuelo,
+    kArchivoMusica,
 };
 
 const option kOptions[] = {
     {"root", no_argument, nullptr, kRoot},
+    // XScreenSaver's own-window option; named in full, so that it is not
+    // taken as the start of --window-id.
+    {"window", no_argument, nullptr, kWindow},
     {"window-id", required_argument, nullptr, kWindowId},
     {"fps", no_argument, nullptr, kFps},
     {"delay", required_argument, nullptr, kDelay},
@@ -50,6 +55,7 @@ const option kOptions[] = {
     {"no-interpol", no_argument, nullptr, kNoInterpol},
     {"tipo-ilum", required_argument, nullptr, kTipoIlum},
     {"suelo", required_argument, nullptr, kSuelo},
+    {"archivo-musica", required_argument, nullptr, kArchivoMusica},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -128,6 +134,10 @@ HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settin
         case kRoot:
             options.root = true;
             break;
+        case kWindow:
+            options.root = false;
+            options.windowId = 0;
+            break;
         case kWindowId:
             if (!ParseWindowId(optarg, options.windowId)) {
                 std::snprintf(message, messageSize,
@@ -167,6 +177,7 @@ HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settin
         case kMusica:
         case kNoMusica:
             settings.musica = code == kMusica;
+            options.musicaAsked = code == kMusica;
             break;
         case kInterpol:
         case kNoInterpol:
@@ -193,6 +204,9 @@ HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settin
             settings.nSuelo = value;
             break;
         }
+        case kArchivoMusica:
+            options.musicPath = optarg[0] != '\0' ? optarg : nullptr;
+            break;
         case ':':
             std::snprintf(message, messageSize, "option '%s' wants a value", given);
             return HackCommand::Error;
@@ -205,6 +219,11 @@ HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settin
         std::snprintf(message, messageSize, "unexpected argument '%s'", argv[optind]);
         return HackCommand::Error;
     }
+    // xscreensaver-settings' thumbnail passes no music option for the default
+    // and restarts the program on every change: it stays silent, as the
+    // Windows preview does.
+    if (options.windowId != 0 && !options.musicaAsked)
+        settings.musica = false;
     return HackCommand::Run;
 }
 
@@ -215,12 +234,14 @@ void PrintHackUsage(FILE* out, const char* program) {
         "TazroScr 3D: a character with a sword walks on a bowl-shaped terrain under a sky\n"
         "dome while the camera tours around it and a tracker module plays.\n"
         "\n"
-        "Where to draw (with neither, in a window of its own: Escape or q closes it):\n"
+        "Where to draw (by default in a window of its own: Escape or q closes it):\n"
         "  --root              the window in $XSCREENSAVER_WINDOW, else the root window\n"
-        "  --window-id ID      the window ID (decimal or 0x hex)\n"
+        "  --window            a window of its own\n"
+        "  --window-id ID      the window ID (decimal or 0x hex), as a preview: silent\n"
+        "                      unless --musica is given\n"
         "  --fps               show the frame rate\n"
         "  --delay US          microseconds from one frame to the next (default %d,\n"
-        "                      about 60 frames per second; 0 draws as fast as it can)\n"
+        "                      about 33 frames per second; 0 draws as fast as it can)\n"
         "\n"
         "Settings (defaults as in the Windows screen saver):\n"
         "  --ninja             the character in dark clothing (Version Ninja)\n"
@@ -228,6 +249,9 @@ void PrintHackUsage(FILE* out, const char* program) {
         "  --invtex            textures with red and blue exchanged (Texturas invertidas)\n"
         "  --autocam, --no-autocam       the camera tour (default on)\n"
         "  --musica, --no-musica         music through ALSA's default device (default on)\n"
+        "  --archivo-musica PATH  your own music instead of the embedded song: an XM\n"
+        "                      module, or a folder whose .xm modules play one after\n"
+        "                      another in random order, each once through\n"
         "  --interpol, --no-interpol     smooth animation (default on)\n"
         "  --tipo-ilum N       lighting: 2 per vertex (default), 1 per face, 0 none\n"
         "  --suelo N           floor: 2 Seco (default), 8 Lava\n"

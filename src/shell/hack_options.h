@@ -9,15 +9,24 @@
 
 #include "core/settings.h"
 
-// XScreenSaver hacks wait this long between frames unless told otherwise:
-// about 60 frames per second, the frame's own time included.
-inline constexpr int32_t kDefaultDelayMicroseconds = 16667;
+// The time from one frame to the next unless told otherwise, the frame's own
+// time included: 30,000 us, about 33 frames per second, the default of most
+// of XScreenSaver's GL hacks (gears, glmatrix, flyingtoasters and some forty
+// others). The scene's motion is timed by the clock, not by the frame count,
+// so it moves at the same speed, and the saver takes about half the
+// processor time it took at 60 frames per second.
+inline constexpr int32_t kDefaultDelayMicroseconds = 30000;
 
 struct HackOptions {
-    bool root = false;                                     // --root
-    uint32_t windowId = 0;                                 // --window-id; 0 when not given
-    bool fps = false;                                      // --fps: the frame rate over the scene
+    bool root = false;        // --root (--window: not)
+    uint32_t windowId = 0;    // --window-id; 0 when not given
+    bool musicaAsked = false; // the last of --musica and --no-musica was --musica
+    bool fps = false;         // --fps: the frame rate over the scene
     int32_t delayMicroseconds = kDefaultDelayMicroseconds; // --delay; 0 uncapped
+    // --archivo-musica: a module file or a folder of them, played instead of
+    // the embedded song (playlist.h); none when not given or empty. Points
+    // into argv.
+    const char* musicPath = nullptr;
 };
 
 enum class HackCommand {
@@ -28,8 +37,10 @@ enum class HackCommand {
 };
 
 // Parses argv[1..argc-1] into options and into settings (which hold the
-// defaults on entry). The last of repeated options wins. On Error, message
-// (of messageSize bytes) says what was wrong. argv may be reordered.
+// defaults on entry). The last of repeated options wins. A --window-id run is
+// a preview (xscreensaver-settings' thumbnail) and plays no music unless
+// --musica is on the command line itself. On Error, message (of messageSize
+// bytes) says what was wrong. argv may be reordered.
 HackCommand ParseHackOptions(int argc, char** argv, HackOptions& options, Settings& settings,
                              char* message, size_t messageSize);
 

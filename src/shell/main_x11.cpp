@@ -1,23 +1,27 @@
 // Entry point of the native saver, an XScreenSaver hack: the settings from
 // the options over the defaults, the scene set up in the window the options
 // name, a frame every --delay microseconds until a stop signal, the window's
-// end or, in its own window, the user closes it; then the shutdown, with the
-// music first. The exit code is 0 when a signal, the window's end or the
-// user ends the run; 1 when it cannot draw or the X server refuses it; 2
-// after a bad option.
+// end or, in its own window, the user closes it, with the user's music moved
+// on between frames; then the shutdown, with the music first. The exit code is 0 when a signal, the
+// window's end or the user ends the run; 2 after a bad option. When it cannot go on (no window to
+// draw into, no X server, a request the server refuses, a damaged resource) FatalError says why and
+// ends it with 1.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/resources_embedded.h"
+#include "core/embedded_resources.h"
+#include "core/fatal_error.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
 #include "core/version.h"
 #include "glwindow/fps_overlay.h"
 #include "glwindow/frame_timer.h"
 #include "glwindow/gl_window_x11.h"
-#include "music/wave_device_alsa.h"
+#include "music/playlist.h"
+#include "music/wave_device.h"
 #include "music/wave_output.h"
 #include "scene/scene.h"
 #include "scene/scene_music.h"
@@ -30,6 +34,12 @@ namespace {
 constexpr const char* kProgram = "tazroscr";
 // The frame-rate line starts this many pixels from the lower left corner.
 constexpr float kFpsMargin = 8.0f;
+// Of the copies on one X display (XScreenSaver starts one per screen or
+// monitor), the one that owns this selection plays the music; a silent one
+// looks this often whether it has been given up, and then takes the music
+// over, from the start of the song.
+constexpr const char* kMusicSelection = "_TAZRO_MUSIC";
+constexpr int64_t kClaimLookMicroseconds = 1000000;
 
 EmbeddedResources embeddedResources(kEmbeddedResources, kEmbeddedResourceCount);
 FpsCounter fpsCounter;
@@ -47,11 +57,23 @@ void DrawFpsLine() {
 
 void ReportMusicFailure(MusicFailure failure) {
     if (failure == MusicFailure::NoDevice)
-        std::fprintf(stderr, "%s: no sound: ALSA device \"%s\": %s; the scene goes on silently\n",
-                     kProgram, kAlsaDeviceName, AlsaDeviceError());
+        std::fprintf(stderr, "%s: no sound: %s; the scene goes on silently\n", kProgram,
+                     PlatformWaveDevice().lastError());
     else
         std::fprintf(stderr, "%s: the embedded song cannot be loaded; the scene goes on silently\n",
                      kProgram);
+}
+
+// A line about the user's music (a file skipped, the embedded song instead).
+void ReportMusicLine(const char* line) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, line);
+}
+
+// The seed of the user's music order: another order at every run.
+uint64_t MusicSeed() {
+    const uint64_t now =
+        static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    return now ^ (static_cast<uint64_t>(getpid()) << 40);
 }
 
 // The X connection broke (the server ended, or the session): Xlib would end
@@ -112,17 +134,16 @@ int main(int argc, char** argv) {
     }
     WindowTarget target;
     if (!ResolveWindowTarget(options, std::getenv("XSCREENSAVER_WINDOW"), target, message,
-                             sizeof message)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, message);
-        return 1;
-    }
+                             sizeof message))
+        FatalError(message);
 
     SetResourceSource(&embeddedResources);
     SetMusicFailureReport(ReportMusicFailure);
+    if (options.musicPath != nullptr)
+        SetSceneMusicFiles(options.musicPath, PlatformMusicFiles(), ReportMusicLine, MusicSeed());
     if (StopSignalled())
         return 0;
-    if (!ConnectDisplay(ConnectionLost))
-        return 1;
+    ConnectDisplay(ConnectionLost);
     switch (target.kind) {
     case WindowTargetKind::Own:
         hostWindow = nullptr;
@@ -134,31 +155,41 @@ int main(int argc, char** argv) {
         hostWindow = WindowHandleFromId(target.id);
         break;
     }
-    // The scene runs until something ends it, as the Windows saver's full
-    // screen does; the window it draws into is hostWindow's.
-    saverMode = SaverMode::FullScreen;
+    // The scene runs until something ends it, in the window hostWindow names
+    // (none: a window of its own).
     if (StopSignalled()) {
         DisconnectDisplay();
         return 0;
     }
+    const bool musicWanted = settings.musica;
+    settings.musica = musicWanted && ClaimSelection(kMusicSelection);
     SetupScene(nullptr);
     if (options.fps)
         sceneOverlay = DrawFpsLine;
 
-    int exitCode = 0;
+    int64_t nextClaimLook = MonotonicMicroseconds() + kClaimLookMicroseconds;
     while (!StopSignalled()) {
         const int64_t frameStart = MonotonicMicroseconds();
         RenderFrame();
+        StepSceneMusic();
+        if (musicWanted && !settings.musica && frameStart >= nextClaimLook) {
+            nextClaimLook = frameStart + kClaimLookMicroseconds;
+            settings.musica = ClaimSelection(kMusicSelection) && !StopSignalled();
+            StartSceneMusic();
+        }
         // The delay counts from the start of the frame, the frame's own time
         // included; 0 draws the next frame at once.
         const WindowRun run = WaitForNextFrame(frameStart + options.delayMicroseconds);
         if (run == WindowRun::Failed) {
-            std::fprintf(stderr, "%s: the X server refused: %s\n", kProgram, WindowRunError());
-            exitCode = 1;
+            char reason[320];
+            std::snprintf(reason, sizeof reason, "the X server refused: %s", WindowRunError());
+            FatalError(reason);
         }
+        if (run == WindowRun::Gone)
+            std::fprintf(stderr, "%s: the window it draws into has gone\n", kProgram);
         if (run != WindowRun::Go)
             break;
     }
     Shutdown();
-    return exitCode;
+    return 0;
 }

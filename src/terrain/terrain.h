@@ -33,10 +33,10 @@ inline constexpr float kTerrainHalfSize = 25600.0f;
 // The depth the scene builds the tree to: 341 nodes, 256 leaves of 3,200 units.
 inline constexpr int kTerrainDepth = 4;
 
-// Shown when the heightmap resource is missing or shorter than 65,536 bytes;
-// the program refuses to start without its terrain.
+// Why the program cannot start when the heightmap resource is missing or
+// shorter than 65,536 bytes: it refuses to run without its terrain.
 inline constexpr const char* kMissingHeightmapMessage =
-    "Falta el mapa de alturas del terreno (recurso 106)\ny se cerrara la aplicacion ";
+    "Falta el mapa de alturas del terreno (recurso 106)";
 
 struct TexCoord2 {
     float u = 0.0f;

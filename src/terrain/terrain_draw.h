@@ -1,6 +1,9 @@
 // Drawing of the terrain quadtree: every leaf as one white, unlit, textured
 // quad at its sampled heights, except the four leaves that meet at the origin,
 // which the floor pass draws flat at height 0 with a finer, sliding texture.
+// A quad goes out as two triangles split on its corner 1 to corner 3 diagonal
+// (Mesa's split of GL_QUADS), and each call draws all its quads in one
+// primitive.
 //
 // All calls need a current OpenGL context; the caller sets the matrices and
 // the depth and culling state. Nothing is allocated.

@@ -9,7 +9,7 @@
 #include "character/mesh.h"
 #include "character/offscreen.h"
 #include "character/scene_node.h"
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 #include "glwindow/gl_state.h"
 #include "terrain/textures.h"
 
@@ -118,6 +118,41 @@ TEST(DrawMesh, PerFaceIsOneGreyPerTrianglePerVertexBlendsTheCorners) {
     pixels = context.Pixels();
     EXPECT_GT(std::abs(context.At(pixels, 4, 2)[0] - context.At(pixels, 60, 2)[0]), 100)
         << "corners of one triangle differ per vertex";
+}
+
+// Every corner carries its grey: with lighting per face all three are the
+// face's (one grey per triangle, as when the colour was set once per face),
+// with lighting per vertex each is its vertex's, unlit all are white.
+TEST(DrawMesh, EachCornerCarriesTheGreyOfItsLightingMode) {
+    Quad quad;
+    quad.faces[1].normal = Unit(1, 0, 0);
+    quad.vertices[0].normal = Unit(-1, 1, -1);
+    quad.vertices[1].normal = Unit(1, -1, 1);
+    quad.vertices[2].normal = Unit(0, 1, 0);
+    const Vec3 light = Unit(-1, 1, -1);
+    const Mat4 w = Mat4RotationY(0.5f);
+    const Face& face = quad.faces[1]; // corners 0, 1, 2
+    struct Case {
+        int32_t mode;
+        float grey[3];
+    };
+    const float faceGrey = ShadeIntensity(light, face.normal, w);
+    const Case cases[] = {
+        {kLightingPerFace, {faceGrey, faceGrey, faceGrey}},
+        {kLightingPerVertex,
+         {ShadeIntensity(light, quad.vertices[0].normal, w),
+          ShadeIntensity(light, quad.vertices[1].normal, w),
+          ShadeIntensity(light, quad.vertices[2].normal, w)}},
+        {0, {1, 1, 1}},
+        {3, {1, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        float grey[3] = {-1, -1, -1};
+        CornerGreys(quad.mesh, face, light, w, c.mode, grey);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(grey[k], c.grey[k]) << "mode " << c.mode << " corner " << k;
+    }
+    EXPECT_NE(cases[1].grey[0], cases[1].grey[1]); // the vertex normals differ
 }
 
 TEST(DrawMesh, WithoutLightingTheCurrentColourStays) {

@@ -86,7 +86,7 @@ unfade:		False
 splash:		False
 mode:		one
 selected:	0
-programs:	GL: tazroscr --root \n\
+programs:	GL: "TazroScr 3D" tazroscr --root \n\
 
 EOF
 cat >"$HOME_DIR/.asoundrc" <<EOF

@@ -69,19 +69,28 @@ TEST(GlState, ProjectionMatchesTheWindowAndLeavesIdentityModelView) {
 }
 
 TEST(GlState, FixedStateCullsFrontFaces) {
-    OffscreenContext context(64, 64);
-    ASSERT_TRUE(context.ok());
-    ApplyFixedGlState();
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    GLint value;
-    glGetIntegerv(GL_CULL_FACE_MODE, &value);
-    EXPECT_EQ(value, GL_FRONT);
-    glGetIntegerv(GL_DEPTH_FUNC, &value);
-    EXPECT_EQ(value, GL_LEQUAL);
-    glGetIntegerv(GL_FRONT_FACE, &value);
-    EXPECT_EQ(value, GL_CCW);
+    // The page's variant sets the same state but leaves the hint alone.
+    const struct {
+        void (*apply)();
+        GLint hint;
+    } cases[] = {{ApplyFixedGlState, GL_NICEST}, {ApplyFixedGlStateWithoutHint, GL_DONT_CARE}};
+    for (const auto& c : cases) {
+        OffscreenContext context(64, 64);
+        ASSERT_TRUE(context.ok());
+        c.apply();
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+        EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+        GLint value;
+        glGetIntegerv(GL_CULL_FACE_MODE, &value);
+        EXPECT_EQ(value, GL_FRONT);
+        glGetIntegerv(GL_DEPTH_FUNC, &value);
+        EXPECT_EQ(value, GL_LEQUAL);
+        glGetIntegerv(GL_FRONT_FACE, &value);
+        EXPECT_EQ(value, GL_CCW);
+        glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &value);
+        EXPECT_EQ(value, c.hint);
+    }
 }
 
 TEST(GlState, PrintLeavesTheTranslationAndWhite) {

@@ -195,16 +195,19 @@ TEST_F(ChannelTest, TremoloStaysInsideTheVolumeRange) {
 }
 
 TEST_F(ChannelTest, TremorTwoOnThreeOff) {
-    channel.volume = 40;
-    channel.tremorOn = 2;
-    channel.tremorOff = 3;
-    std::vector<int> heard;
+    channel.tremorMemory = 0x12; // T12: two ticks sounding, three silent
+    std::vector<int> silent;
     for (int tick = 0; tick < 10; ++tick) {
-        channel.volumeDelta = 0;
         Tremor(channel);
-        heard.push_back(channel.volume + channel.volumeDelta);
+        silent.push_back(channel.tremorSilent);
     }
-    EXPECT_EQ(heard, (std::vector<int>{40, 40, 0, 0, 0, 40, 40, 0, 0, 0}));
+    EXPECT_EQ(silent, (std::vector<int>{0, 0, 1, 1, 1, 0, 0, 1, 1, 1}));
+    // The silent phase holds the voice at 0 until a volume is set again.
+    channel.flags = kUpdateVolume;
+    UpdateVoice(channel, emptySample, song);
+    EXPECT_EQ(channel.voice->volume, 0);
+    ResetVolumes(channel, emptySample);
+    EXPECT_FALSE(channel.tremorSilent);
 }
 
 TEST_F(ChannelTest, AutoVibratoWaveforms) {
@@ -342,24 +345,24 @@ TEST_F(ChannelTest, TriggerAndStop) {
 // A note whose period comes to 0 has no pitch: the voice stays silent (it
 // would hold one sample value as a constant offset) until the channel's next
 // note, which plays normally.
-TEST_F(ChannelTest, ANoteWithoutPitchIsSilentUntilTheNextNote) {
+TEST_F(ChannelTest, ANoteOutOfRangeIsIgnored) {
     struct Case {
         bool linear;
         uint8_t note;
-        int8_t relativeNote;   // real note = note + relativeNote − 1
+        int8_t relativeNote;   // real note = note + relativeNote − 1, 0..118 play
         bool afterPitchedNote; // a note with a pitch plays first, for two rows
     };
-    // Linear: real note 120 is period 0; Amiga: from real note 177 up.
-    for (const Case& c : {Case{true, 96, 25, false}, Case{false, 96, 82, false},
-                          Case{false, 90, 95, false}, Case{true, 96, 25, true}}) {
+    for (const Case& c :
+         {Case{true, 96, 25, false}, Case{false, 96, 82, false}, Case{false, 90, 95, false},
+          Case{true, 96, 25, true}, Case{true, 1, -1, true}}) {
         XmSong xm = OneInstrumentSong();
         xm.flags = c.linear ? 1 : 0;
         xm.instruments[0].samples[0].relativeNote = c.relativeNote;
         const int32_t row = c.afterPitchedNote ? 2 : 0;
         if (c.afterPitchedNote)
-            xm.patterns[0].At(0, 0) = {1, 1, 0, 0, 0};
+            xm.patterns[0].At(0, 0) = {49, 1, 0, 0, 0};
         xm.patterns[0].At(row, 0) = {c.note, 1, 0, 0, 0};
-        xm.patterns[0].At(row + 2, 0) = {1, 0, 0, 0, 0}; // the next note, rows later
+        xm.patterns[0].At(row + 2, 0) = {13, 0, 0, 0, 0}; // the next note, rows later
         SongPtr loaded = LoadXm(xm);
         ASSERT_TRUE(loaded);
         StartSong(loaded.get());
@@ -377,8 +380,13 @@ TEST_F(ChannelTest, ANoteWithoutPitchIsSilentUntilTheNextNote) {
         // Two rows last 2 × 5,292 frames: 11 whole blocks, the 12th shared.
         if (c.afterPitchedNote) {
             EXPECT_GT(loudest(12), 1000) << "the pitched note sounds";
+            const uint64_t step = voices[0].step;
+            // It goes on through the ignored note, at its pitch.
+            EXPECT_GT(loudest(11), 1000) << int{c.note} << " + " << int{c.relativeNote};
+            EXPECT_EQ(voices[0].step, step);
+        } else {
+            EXPECT_EQ(loudest(11), 0) << int{c.note} << " + " << int{c.relativeNote};
         }
-        EXPECT_EQ(loudest(11), 0) << int{c.note} << " + " << int{c.relativeNote};
         EXPECT_GT(loudest(4), 1000) << "the next note sounds";
         DetachSong();
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "music/mixer.h"
+#include "music/song_source.h"
 #include "music/wave_ring.h"
 #include "music_test_util.h"
 
@@ -290,6 +292,101 @@ TEST_F(MixerTest, SilentVoicesKeepTheirPlace) {
         ASSERT_EQ(silent.position, heard.position);
         ASSERT_EQ(silent.direction, heard.direction);
     }
+}
+
+namespace {
+
+// A song of `rows` rows at `tempo` ticks a row (882 frames a tick at 44,100
+// Hz and 125 BPM) with a note of its own every other row.
+SongPtr NoteSong(int rows, int tempo, uint8_t firstNote) {
+    XmSong xm = OneInstrumentSong(1);
+    xm.tempo = static_cast<uint16_t>(tempo);
+    xm.patterns[0] = EmptyPattern(xm, rows);
+    for (int row = 0; row < rows; row += 2)
+        xm.patterns[0].At(row, 0) = {static_cast<uint8_t>(firstNote + row % 12), 1, 0, 0, 0};
+    return LoadXm(xm);
+}
+
+// The first frames of song played alone from its start.
+std::vector<int16_t> Alone(Song* song, int64_t frames) {
+    std::vector<int16_t> out;
+    RenderSong(
+        song, frames,
+        [](const int16_t* pcm, int32_t count, void* user) {
+            auto* v = static_cast<std::vector<int16_t>*>(user);
+            v->insert(v->end(), pcm, pcm + 2 * count);
+            return true;
+        },
+        &out);
+    return out;
+}
+
+// What FillBlock makes of first with next following it (mixRing.handOverFrames
+// bound), block after block from first's start, at least `frames` frames.
+std::vector<int16_t> Followed(Song* first, Song* next, int64_t bound, int64_t frames) {
+    StartSong(first);
+    mixRing.followingSong = next;
+    mixRing.handOverFrames = bound;
+    std::vector<int16_t> out;
+    while (static_cast<int64_t>(out.size()) < 2 * frames) {
+        const int32_t block = mixRing.fillBlock;
+        FillBlock();
+        out.insert(out.end(), BlockPcm(block), BlockPcm(block) + 2 * mixRing.blockSamples);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(MixerTest, TheFollowingSongTakesOverAtTheFirstPassOrAtTheBoundWithoutAGap) {
+    const SongPtr shortSong = NoteSong(8, 2, 49), longSong = NoteSong(64, 6, 49),
+                  next = NoteSong(64, 3, 61);
+    XmSong silentXm = OneInstrumentSong(1);
+    silentXm.patterns[0] = EmptyPattern(silentXm, 256);
+    const SongPtr silent = LoadXm(silentXm);
+    const int64_t after = 30000; // frames of the following song looked at
+
+    // The volume ramps of a note's start depend on where the blocks split it,
+    // so the following song is compared with a hand-over at the same frame
+    // from a silent song; and one at a block boundary (882 × 442 = 884 ×
+    // 441 frames) is exactly the song from its start.
+    const int64_t aligned = 882 * 442;
+    std::vector<int16_t> fromSilence = Followed(silent.get(), next.get(), aligned, aligned + after);
+    fromSilence.erase(fromSilence.begin(), fromSilence.begin() + 2 * aligned);
+    fromSilence.resize(2 * after);
+    ASSERT_TRUE(fromSilence == Alone(next.get(), after));
+
+    struct Case {
+        const char* what;
+        Song* first;
+        int64_t bound; // handOverFrames
+        int64_t at;    // the frame the following song starts at
+    };
+    const int64_t never = std::numeric_limits<int64_t>::max();
+    const Case cases[] = {
+        {"back at its first row after 8 rows of 2 ticks", shortSong.get(), never, 16 * 882},
+        {"the pass before the bound", shortSong.get(), 20000, 16 * 882},
+        {"the bound, at the first tick from it", longSong.get(), 10000, 12 * 882},
+        {"the bound before the pass", shortSong.get(), 5000, 6 * 882},
+    };
+    for (const Case& c : cases) {
+        const std::vector<int16_t> first = Alone(c.first, c.at);
+        const std::vector<int16_t> reference =
+            Followed(silent.get(), next.get(), c.at, c.at + after);
+        const std::vector<int16_t> out = Followed(c.first, next.get(), c.bound, c.at + after);
+        EXPECT_TRUE(std::equal(first.begin(), first.end(), out.begin())) << c.what;
+        EXPECT_TRUE(std::equal(out.begin() + 2 * c.at, out.begin() + 2 * (c.at + after),
+                               reference.begin() + 2 * c.at))
+            << c.what;
+        EXPECT_EQ(mixRing.currentSong, next.get()) << c.what;
+        EXPECT_EQ(mixRing.followingSong, nullptr) << c.what;
+        EXPECT_EQ(mixRing.retiredSong, c.first) << c.what;
+        EXPECT_EQ(mixRing.songFrames, static_cast<int64_t>(out.size()) / 2 - c.at) << c.what;
+    }
+    // A fresh start forgets a hand-over.
+    StartSong(shortSong.get());
+    EXPECT_EQ(mixRing.retiredSong, nullptr);
+    EXPECT_EQ(mixRing.songFrames, 0);
 }
 
 TEST(ConvertToPcm16, RoundsAndClamps) {

@@ -18,6 +18,30 @@ XmSong OneInstrumentSong(int channels) {
     return song;
 }
 
+namespace {
+
+bool HashBlock(const int16_t* frames, int32_t count, void* user) {
+    PcmHash& hash = *static_cast<PcmHash*>(user);
+    for (int32_t i = 0; i < 2 * count; ++i) {
+        const uint16_t s = static_cast<uint16_t>(frames[i]);
+        for (const uint8_t byte : {static_cast<uint8_t>(s), static_cast<uint8_t>(s >> 8)}) {
+            hash.value ^= byte;
+            hash.value *= 1099511628211ull;
+        }
+    }
+    hash.frames += count;
+    return true;
+}
+
+} // namespace
+
+PcmHash RenderHash(Song* song, double seconds) {
+    PcmHash hash;
+    RenderSong(song, static_cast<int64_t>(seconds * mixRing.mixRate), HashBlock, &hash);
+    DetachSong();
+    return hash;
+}
+
 void MixerTest::SetUp() {
     FreeMixRing();
     ASSERT_TRUE(SetMixRate(44100));

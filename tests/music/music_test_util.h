@@ -26,6 +26,15 @@ inline SongPtr LoadXm(const XmSong& song, SongLoadError* error = nullptr) {
 // whose 16-bit sample of 1000 values loops forward over all of it.
 XmSong OneInstrumentSong(int channels = 1);
 
+// FNV-1a over the little-endian bytes of rendered 16-bit frames.
+struct PcmHash {
+    uint64_t value = 14695981039346656037ull;
+    int64_t frames = 0;
+};
+// Renders `seconds` of song from its start through the ring (RenderSong) and
+// hashes the frames; the mixer must be set up (MixerTest).
+PcmHash RenderHash(Song* song, double seconds);
+
 // The mixer at 44,100 Hz with its ring; the song is detached afterwards.
 class MixerTest : public ::testing::Test {
   protected:

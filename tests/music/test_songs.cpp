@@ -209,3 +209,44 @@ XmSong TinySong() {
     song.orders = {0, 1, 0};
     return song;
 }
+
+XmSong RulesSeedSong() {
+    XmSong song;
+    song.channels = 2;
+    song.tempo = 3;
+    XmSample loop;
+    for (int i = 0; i < 16; ++i)
+        loop.data.push_back(static_cast<int16_t>(Triangle(i, 16, 100)));
+    loop.loopType = 1;
+    loop.loopLength = 16;
+    XmInstrument plain = OneSampleInstrument(loop);
+    plain.rawSampleHeaderSize = 44;
+    XmInstrument enveloped = plain;
+    enveloped.volume.points = {{0, 64}, {4, 32}, {8, 0}};
+    enveloped.volume.type = 1 | 2;
+    enveloped.volume.sustain = 1;
+    enveloped.samples[0].relativeNote = -12;
+    song.instruments = {plain, enveloped};
+    XmPattern p = EmptyPattern(song, 12);
+    p.rawHeaderLength = 13;
+    const XmCell rows[12][2] = {
+        {{49, 1, 0xF1, 0x0E, 0x31}, {61, 2, 0x64, 0x0E, 0x60}},
+        {{53, 0, 0, 0x03, 0x08}, {0, 0, 0x72, 0x0E, 0x41}},
+        {{0, 0, 0xB4, 0x0E, 0x72}, {0, 0, 0x85, 0x07, 0x44}},
+        {{56, 1, 0, 0x0E, 0x53}, {97, 2, 0x30, 0x0E, 0x62}},
+        {{0, 0, 0xD2, 0x0E, 0x93}, {0, 0, 0, 0x14, 0x01}},
+        {{61, 1, 0, 0x0E, 0xD2}, {0, 0, 0xE3, 0x0E, 0xE1}},
+        {{0, 0, 0, 0x0E, 0xC1}, {49, 2, 0x94, 0x1D, 0x00}},
+        {{1, 1, 0, 0x0E, 0x90}, {0, 0, 0, 0x1D, 0x21}},
+        {{96, 2, 0, 0x00, 0xFC}, {0, 0, 0, 0x0E, 0x1F}},
+        {{0, 0, 0, 0x0E, 0xA0}, {0, 0, 0, 0x0E, 0x2F}},
+        {{49, 1, 0, 0x09, 0x00}, {0, 0, 0, 0x10, 0x20}},
+        {{0, 0, 0, 0x0E, 0xB0}, {0, 0, 0, 0x11, 0x0F}},
+    };
+    for (int row = 0; row < 12; ++row)
+        for (int channel = 0; channel < 2; ++channel)
+            p.At(row, channel) = rows[row][channel];
+    song.patterns = {p};
+    song.orders = {0, 0};
+    return song;
+}

@@ -17,3 +17,8 @@ XmSong BusySong();
 // A few hundred bytes: two patterns, a looped and an enveloped instrument,
 // a handful of effects. The loader fuzz target's seed.
 XmSong TinySong();
+
+// A few hundred bytes that reach the tracker's rules: every E sub-command,
+// the volume column, K, T, a pattern loop and a pattern delay, with pattern
+// headers of 13 bytes and sample headers of 44. A loader fuzz seed.
+XmSong RulesSeedSong();

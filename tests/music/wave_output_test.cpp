@@ -86,8 +86,12 @@ void LoggedEndThread() {
 void LoggedSleep(int32_t milliseconds) {
     NullWaveDevice().sleep(milliseconds);
 }
-const WaveDevice loggedDevice = {LoggedOpen,  LoggedPlay,        LoggedPosition,  LoggedStop,
-                                 LoggedClose, LoggedStartThread, LoggedEndThread, LoggedSleep};
+const char* LoggedLastError() {
+    return NullWaveDevice().lastError();
+}
+const WaveDevice loggedDevice = {LoggedOpen,      LoggedPlay,  LoggedPosition,
+                                 LoggedStop,      LoggedClose, LoggedStartThread,
+                                 LoggedEndThread, LoggedSleep, LoggedLastError};
 
 // Polls done every millisecond for up to five seconds.
 template <typename F> bool Eventually(F done) {
@@ -480,6 +484,23 @@ TEST_F(WaveOutputTest, FailuresLeaveNothingPlayingAndNothingHeld) {
     EXPECT_FALSE(NullWave().isOpen);
 }
 
+TEST_F(WaveOutputTest, TheNullDeviceSaysWhyItRefusedUntilTheNextSuccess) {
+    const WaveDevice& device = NullWaveDevice();
+    EXPECT_STREQ(device.lastError(), "");
+    EXPECT_FALSE(device.play(nullptr, 0));
+    EXPECT_STREQ(device.lastError(), "null device: not open");
+    NullWave().refuseOpen = true;
+    EXPECT_FALSE(device.open(kMusicRate));
+    EXPECT_STREQ(device.lastError(), "null device: refused to open, as told");
+    NullWave().refuseOpen = false;
+    EXPECT_TRUE(device.open(kMusicRate));
+    EXPECT_STREQ(device.lastError(), "");
+    NullWave().refusePlay = true;
+    EXPECT_FALSE(device.play(nullptr, 0));
+    EXPECT_STREQ(device.lastError(), "null device: refused to play, as told");
+    device.close();
+}
+
 TEST_F(WaveOutputTest, TheMusicStartAndStop) {
     SongResource resource(WriteXm(MelodySong()));
 
@@ -541,9 +562,121 @@ TEST_F(WaveOutputTest, TheMusicStartReportsItsTwoFailures) {
     }
 }
 
+TEST_F(WaveOutputTest, TheMusicStartsFromAModuleInMemory) {
+    const std::vector<uint8_t> melody = WriteXm(MelodySong());
+    song = LoadXm(melody);
+    const std::vector<int16_t> render = Render(song.get(), 88400);
+    SongLoadError error = SongLoadError::kOutOfMemory;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(StartMusicFromBytesOn(loggedDevice, melody.data(), melody.size(), &error),
+              MusicStart::Playing);
+    EXPECT_EQ(error, SongLoadError::kNone);
+    EXPECT_NE(playback.musicSong, nullptr);
+    EXPECT_TRUE(NullWave().playing);
+    EXPECT_TRUE(deviceLog.ringAtPlay == render); // the module's music, from its start
+    EXPECT_EQ(MusicPasses(), 0);                 // 64 rows outlast the first ring
+
+    // A module that cannot be played is not reported: the caller names it
+    // and goes on, here with the embedded song.
+    std::vector<uint8_t> s3m(2048, 0);
+    std::memcpy(&s3m[44], "SCRM", 4);
+    EXPECT_EQ(StartMusicFromBytesOn(loggedDevice, s3m.data(), s3m.size(), &error),
+              MusicStart::NoSong);
+    EXPECT_EQ(error, SongLoadError::kS3mModule);
+    EXPECT_EQ(playback.musicSong, nullptr);
+    EXPECT_FALSE(NullWave().playing);
+    EXPECT_TRUE(NullWave().isOpen);
+    {
+        SongResource resource(WriteXm(MelodySong()));
+        StartMusicOn(loggedDevice, kMusicResourceId);
+    }
+    EXPECT_TRUE(NullWave().playing);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    // A song shorter than the first ring has been played through once it
+    // starts; the mixer thread keeps the count.
+    XmSong shortSong = MelodySong();
+    shortSong.patterns[0] = EmptyPattern(shortSong, 4);
+    shortSong.tempo = 1;
+    const std::vector<uint8_t> bytes = WriteXm(shortSong);
+    EXPECT_EQ(StartMusicFromBytesOn(loggedDevice, bytes.data(), bytes.size()), MusicStart::Playing);
+    const int32_t passes = MusicPasses();
+    EXPECT_GT(passes, 20); // 4 ticks of 882 frames in a ring of 88,400
+    NullWaveAdvance(kRingBytes / 2);
+    EXPECT_TRUE(Eventually([&] { return MusicPasses() > passes; }));
+    StopMusic();
+    EXPECT_EQ(MusicPasses(), 0);
+
+    // No device: reported as ever.
+    NullWave().refuseOpen = true;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(StartMusicFromBytesOn(loggedDevice, melody.data(), melody.size()),
+              MusicStart::NoDevice);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error upon initialization\n");
+    NullWave().refuseOpen = false;
+}
+
+TEST_F(WaveOutputTest, AQueuedModuleTakesOverOnTheMixerThreadAndTheOneItFollowedIsFreed) {
+    XmSong first = MelodySong(); // 64 rows of 2 ticks: longer than the first ring
+    first.tempo = 2;
+    const std::vector<uint8_t> firstBytes = WriteXm(first), next = WriteXm(MelodySong());
+    const std::vector<uint8_t> notXm{'n', 'o', 't', ' ', 'x', 'm'};
+    SongLoadError error = SongLoadError::kOutOfMemory;
+    EXPECT_FALSE(QueueMusicFromBytes(next.data(), next.size(), 60, &error)); // nothing plays
+    EXPECT_EQ(error, SongLoadError::kNone);
+
+    ASSERT_EQ(StartMusicFromBytesOn(loggedDevice, firstBytes.data(), firstBytes.size()),
+              MusicStart::Playing);
+    Song* const playing = playback.musicSong;
+    EXPECT_FALSE(QueueMusicFromBytes(notXm.data(), notXm.size(), 60, &error));
+    EXPECT_EQ(error, SongLoadError::kNotXm);
+    ASSERT_TRUE(QueueMusicFromBytes(next.data(), next.size(), 60, &error));
+    EXPECT_EQ(error, SongLoadError::kNone);
+    EXPECT_FALSE(QueueMusicFromBytes(next.data(), next.size(), 60, &error)); // one at a time
+    EXPECT_EQ(error, SongLoadError::kNone);
+    EXPECT_FALSE(MusicHandedOver());
+
+    // The device plays on block by block; the mixer thread hands over once
+    // the first song has come back to its first row, allocating nothing.
+    const long before = CountedAllocations();
+    for (int i = 0; i < 200 && playback.retiredSong.load() == nullptr; ++i) {
+        NullWaveAdvance(kBlockBytes);
+        WaitForPass();
+    }
+    EXPECT_EQ(CountedAllocations(), before);
+    ASSERT_EQ(playback.retiredSong.load(), playing);
+    EXPECT_TRUE(MusicHandedOver());
+    EXPECT_FALSE(MusicHandedOver());
+    EXPECT_NE(playback.musicSong, playing);
+    EXPECT_EQ(mixRing.currentSong, playback.musicSong);
+    EXPECT_EQ(MusicPasses(), 0);
+
+    // A bound of no time: the next one takes over at the next tick.
+    ASSERT_TRUE(QueueMusicFromBytes(firstBytes.data(), firstBytes.size(), 0));
+    NullWaveAdvance(kBlockBytes);
+    EXPECT_TRUE(Eventually([] { return MusicHandedOver(); }));
+
+    // Stopping with a song queued frees it too (the sanitizer build's leak
+    // check sees it); so does starting again.
+    ASSERT_TRUE(QueueMusicFromBytes(next.data(), next.size(), 60));
+    StopMusic();
+    EXPECT_EQ(playback.queuedSong.load(), nullptr);
+    EXPECT_EQ(playback.followingSong, nullptr);
+    EXPECT_EQ(playback.musicSong, nullptr);
+    EXPECT_FALSE(NullWave().isOpen);
+    ASSERT_EQ(StartMusicFromBytesOn(loggedDevice, firstBytes.data(), firstBytes.size()),
+              MusicStart::Playing);
+    ASSERT_TRUE(QueueMusicFromBytes(next.data(), next.size(), 0));
+    NullWaveAdvance(kBlockBytes);
+    ASSERT_TRUE(Eventually([] { return playback.retiredSong.load() != nullptr; }));
+    ASSERT_EQ(StartMusicFromBytesOn(loggedDevice, next.data(), next.size()), MusicStart::Playing);
+    EXPECT_FALSE(MusicHandedOver());
+}
+
 std::vector<MusicFailure> reportedFailures;
 
 TEST_F(WaveOutputTest, AnInstalledReportTellsOfTheFailuresInsteadOfTheLines) {
+    reportedFailures.clear(); // also when the test is repeated
     SetMusicFailureReport([](MusicFailure failure) { reportedFailures.push_back(failure); });
     testing::internal::CaptureStdout();
     {

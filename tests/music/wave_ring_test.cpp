@@ -103,6 +103,48 @@ TEST(WaveRing, PlayBlockFollowsTheDevicePosition) {
               88400 * 4 + 884 * 4 * 4);
 }
 
+TEST(WaveRing, AStepBackIsARestartOnlyWhenItCannotBeJitter) {
+    const RingGeometry ring = ComputeRingGeometry(44100);
+    constexpr uint32_t kMs = 44100 * 4 / 1000; // bytes in a millisecond (176.4, rounded down)
+    constexpr uint32_t kRing = 88400 * 4;
+    struct Case {
+        const char* what;
+        uint32_t start;                 // the device's reading before
+        std::vector<uint32_t> readings; // the readings that follow
+        uint64_t total;                 // bytes played afterwards, counted from start
+    };
+    const Case cases[] = {
+        // A wobble of 40 ms, once or on two looks, is no movement until the
+        // device is past where it was; nothing is skipped.
+        {"a wobble", 10000 * kMs, {9960 * kMs, 10020 * kMs}, 10020 * kMs},
+        {"a wobble on two looks", 10000 * kMs, {9960 * kMs, 9965 * kMs, 10010 * kMs}, 10010 * kMs},
+        {"a wobble in the first ring", 1500 * kMs, {1460 * kMs, 1505 * kMs}, 1505 * kMs},
+        {"a wobble of most of a second", 10000 * kMs, {9100 * kMs, 9200 * kMs}, 10000 * kMs},
+        // A counter that starts again from 0: below one ring's bytes and far
+        // back, it is followed at once to its place in the ring.
+        {"a restart",
+         10000 * kMs,
+         {100 * kMs},
+         10000 * kMs + 100 * kMs + kRing - 10000 * kMs % kRing},
+        // Far back but above a ring: a restart once the next reading agrees.
+        {"a restart seen late", 10000 * kMs, {3000 * kMs}, 10000 * kMs},
+        {"... and agreed",
+         10000 * kMs,
+         {3000 * kMs, 3005 * kMs},
+         10000 * kMs + (3005 * kMs % kRing + kRing - 10000 * kMs % kRing) % kRing},
+        {"... and not agreed", 10000 * kMs, {3000 * kMs, 10010 * kMs}, 10010 * kMs},
+    };
+    for (const Case& c : cases) {
+        PlayPosition position;
+        position.lastBytes = c.start;
+        position.totalBytes = c.start;
+        uint64_t total = 0;
+        for (uint32_t reading : c.readings)
+            total = AdvancePlayPosition(position, reading, ring);
+        EXPECT_EQ(total, c.total) << c.what;
+    }
+}
+
 TEST(WaveRing, DeviceCounterWrapKeepsTheBlockContinuous) {
     const RingGeometry ring = ComputeRingGeometry(44100);
     PlayPosition position;

@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
         song = BusySong();
     else if (name == "tiny")
         song = TinySong();
+    else if (name == "rules")
+        song = RulesSeedSong();
     else {
-        std::fprintf(stderr, "Usage: write_test_song golden|amiga|busy|tiny OUT.xm\n");
+        std::fprintf(stderr, "Usage: write_test_song golden|amiga|busy|tiny|rules OUT.xm\n");
         return 2;
     }
     const std::vector<uint8_t> bytes = WriteXm(song);

@@ -156,6 +156,26 @@ TEST(XmLoader, ReadsWholePatternsInRowOrder) {
     EXPECT_EQ(song->patterns[2].cells, nullptr); // packed size 0: empty rows
 }
 
+TEST(XmLoader, APatternEndsAtItsPackedSize) {
+    // Pattern 0 stores one cell for four rows: the rows it leaves out are
+    // empty, and pattern 1 is read from where its own header starts.
+    XmSong xm;
+    xm.channels = 1;
+    XmPattern shortPattern = EmptyPattern(xm, 4);
+    shortPattern.rawData = std::vector<uint8_t>{0x83, 0x31, 0x02};
+    xm.patterns.push_back(shortPattern);
+    XmPattern next = EmptyPattern(xm, 2);
+    next.At(0, 0) = {25, 1, 0, 0, 0};
+    xm.patterns.push_back(next);
+    xm.orders = {0, 1};
+    SongPtr song = LoadXm(xm);
+    ASSERT_TRUE(song);
+    EXPECT_EQ(CellOf(*song, 0, 0, 0).note, 0x31);
+    EXPECT_EQ(CellOf(*song, 0, 3, 0).note, 0);
+    EXPECT_EQ(song->patterns[1].rows, 2);
+    EXPECT_EQ(CellOf(*song, 1, 0, 0).note, 25);
+}
+
 TEST(XmLoader, WideModulesKeepTheirFirst32Channels) {
     XmSong xm;
     xm.channels = 40;
@@ -446,6 +466,66 @@ TEST(XmLoader, SeeksByTheStoredHeaderSizes) {
     }
 }
 
+TEST(XmLoader, HonoursThePatternAndSampleHeaderSizes) {
+    struct Case {
+        uint32_t patternHeader; // written; below 9 the data follow the 9 bytes
+        uint32_t sampleHeader;  // written; below 40 (0 among them) it counts as 40
+    };
+    for (const Case& c : {Case{9, 40}, Case{13, 44}, Case{0, 0}, Case{64, 12}}) {
+        XmSong xm = OneInstrumentSong(2);
+        xm.patterns[0].At(1, 1) = {61, 1, 0x30, 4, 0x37};
+        xm.patterns[0].rawHeaderLength = c.patternHeader;
+        XmInstrument& in = xm.instruments[0];
+        in.rawSampleHeaderSize = c.sampleHeader;
+        in.samples.push_back(SixteenBitSample(10, [](int i) { return 100 * i; }));
+        in.samples[1].relativeNote = 5;
+        SongPtr song = LoadXm(xm);
+        ASSERT_TRUE(song) << c.patternHeader << " " << c.sampleHeader;
+        const Cell& cell = CellOf(*song, 0, 1, 1);
+        EXPECT_EQ(cell.note, 61);
+        EXPECT_EQ(cell.parameter, 0x37);
+        const Instrument& loaded = song->instruments[0];
+        ASSERT_EQ(loaded.sampleCount, 2);
+        EXPECT_EQ(loaded.samples[0]->length, 1000u);
+        EXPECT_EQ(loaded.samples[1]->length, 10u);
+        EXPECT_EQ(loaded.samples[1]->relativeNote, 5);
+        EXPECT_EQ(loaded.samples[1]->data[9], 900);
+    }
+}
+
+TEST(XmLoader, NamesTheModulesItRefuses) {
+    struct Case {
+        size_t offset;
+        const char* tag;
+        SongLoadError error;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "IMPM", SongLoadError::kItModule, "an IT module, not XM: only XM modules are played"},
+        {44, "SCRM", SongLoadError::kS3mModule,
+         "an S3M module, not XM: only XM modules are played"},
+        {1080, "M.K.", SongLoadError::kModModule,
+         "a MOD module, not XM: only XM modules are played"},
+        {1080, "FLT8", SongLoadError::kModModule, nullptr},
+        {1080, "6CHN", SongLoadError::kModModule, nullptr},
+        {1080, "12CH", SongLoadError::kModModule, nullptr},
+        {1080, "M.K!", SongLoadError::kNotXm, nullptr},
+        {1076, "SCRM", SongLoadError::kNotXm, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes(2048, 0);
+        std::memcpy(&bytes[c.offset], c.tag, 4);
+        SongLoadError error = SongLoadError::kNone;
+        EXPECT_FALSE(LoadXm(bytes, &error));
+        EXPECT_EQ(error, c.error) << c.tag << " at " << c.offset;
+        if (c.text != nullptr) {
+            EXPECT_STREQ(SongLoadErrorText(error), c.text);
+        }
+    }
+    // A tag past the end of a short file names nothing.
+    EXPECT_FALSE(LoadXm(std::vector<uint8_t>{'I', 'M', 'P'}));
+}
+
 TEST(XmLoader, CutFilesLoadWhatTheyHold) {
     XmSong xm = OneInstrumentSong(2);
     xm.instruments.push_back(xm.instruments[0]);
@@ -492,8 +572,9 @@ TEST(XmLoader, AllocationFailuresFailCleanly) {
         ++failures;
     }
     SetSongAllocationFailure(-1);
-    // Song, patterns, cells of two patterns, instruments, three samples with data.
-    EXPECT_EQ(failures, 11);
+    // Song, patterns, played rows, cells of two patterns, instruments, three
+    // samples with data.
+    EXPECT_EQ(failures, 12);
     EXPECT_TRUE(LoadXm(bytes));
 }
 

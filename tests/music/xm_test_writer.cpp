@@ -125,10 +125,18 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
             data.bytes = *pattern.rawData;
         else if (!pattern.storeEmpty)
             PatternData(data, pattern);
+        const size_t start = out.bytes.size();
         out.U32(9);
         out.U8(0);
         out.U16(static_cast<uint32_t>(pattern.rows));
         out.U16(static_cast<uint32_t>(data.bytes.size()));
+        if (pattern.rawHeaderLength) {
+            const uint32_t length = *pattern.rawHeaderLength;
+            if (length >= 9)
+                out.Resize(start, length);
+            for (int i = 0; i < 4; ++i) // a shorter one keeps the 9 bytes
+                out.bytes[start + i] = static_cast<uint8_t>(length >> (8 * i));
+        }
         out.bytes.insert(out.bytes.end(), data.bytes.begin(), data.bytes.end());
     }
 
@@ -145,7 +153,7 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
                 out.Resize(start, *instrument.rawHeaderSize);
             continue;
         }
-        out.U32(40);
+        out.U32(instrument.rawSampleHeaderSize.value_or(40));
         for (uint8_t slot : instrument.keymap)
             out.U8(slot);
         Envelope(out, instrument.volume);
@@ -184,6 +192,8 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
             out.U8(static_cast<uint8_t>(sample.relativeNote));
             out.U8(0);
             out.Text("sample", 22);
+            if (instrument.rawSampleHeaderSize && *instrument.rawSampleHeaderSize > 40)
+                out.bytes.resize(out.bytes.size() + *instrument.rawSampleHeaderSize - 40, 0xEE);
         }
         for (const std::vector<uint8_t>& bytes : data)
             out.bytes.insert(out.bytes.end(), bytes.begin(), bytes.end());

@@ -51,6 +51,9 @@ struct XmInstrument {
     // The header size written in place of 263 (29 without samples); the
     // header is padded with 0xEE bytes or cut to it.
     std::optional<uint32_t> rawHeaderSize;
+    // The sample header size written in place of 40; a larger one pads each
+    // sample header with 0xEE bytes.
+    std::optional<uint32_t> rawSampleHeaderSize;
 };
 
 struct XmPattern {
@@ -60,6 +63,9 @@ struct XmPattern {
     bool packed = true;                          // packed cells, else five bytes each
     bool storeEmpty = false;                     // write packed size 0 and no data
     std::optional<std::vector<uint8_t>> rawData; // pattern data written as is
+    // The header length written in place of 9; a larger one pads the header
+    // with 0xEE bytes, a smaller one leaves the 9 bytes as they are.
+    std::optional<uint32_t> rawHeaderLength;
 
     XmCell& At(int row, int channel) {
         return cells[static_cast<size_t>(row * channels + channel)];

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <iterator>
 
-#include "core/asset_folder.h"
-#include "core/resources_embedded.h"
+#include "common/asset_folder.h"
+#include "core/embedded_resources.h"
 
 namespace {
 

@@ -15,6 +15,13 @@
 //                            and its exit code
 //   xprobe drawn X Y W H     exit code 0 when the screen region is not all
 //                            black (something has been drawn there), else 1
+//   xprobe vanish W H MS -- COMMAND...
+//                            makes a plain W x H window, starts COMMAND with
+//                            each argument "{}" replaced by the window's
+//                            number, destroys the window MS milliseconds
+//                            after the start and prints the command's
+//                            exit_code (128 + N after signal N; killed after
+//                            20 s)
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
@@ -36,6 +43,8 @@ double Now() {
 }
 
 void Pause(double seconds) {
+    if (seconds <= 0.0)
+        return;
     timespec t = {static_cast<time_t>(seconds),
                   static_cast<long>((seconds - static_cast<time_t>(seconds)) * 1e9)};
     nanosleep(&t, nullptr);
@@ -161,6 +170,49 @@ int Drawn(int x, int y, int w, int h) {
     return 1;
 }
 
+// The exit code of a child as the shell gives it, waiting at most seconds
+// before killing it.
+int WaitExitCode(pid_t child, double seconds) {
+    const double start = Now();
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) != child) {
+        if (Now() - start > seconds) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
+        Pause(0.002);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int Vanish(int width, int height, double milliseconds, char** command) {
+    Display* display = Open();
+    const Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0,
+                            BlackPixel(display, DefaultScreen(display)));
+    XMapWindow(display, window);
+    XSync(display, False);
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx", window);
+    std::vector<char*> arguments;
+    for (char** a = command; *a != nullptr; ++a)
+        arguments.push_back(std::strcmp(*a, "{}") == 0 ? id : *a);
+    arguments.push_back(nullptr);
+    const double start = Now();
+    const pid_t child = fork();
+    if (child == 0) {
+        execvp(arguments[0], arguments.data());
+        _exit(127);
+    }
+    Pause(milliseconds / 1000.0 - (Now() - start));
+    XDestroyWindow(display, window);
+    XSync(display, False);
+    std::printf("exit_code %d\n", WaitExitCode(child, 20.0));
+    XCloseDisplay(display);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -174,7 +226,10 @@ int main(int argc, char** argv) {
     if (argc == 6 && std::strcmp(argv[1], "drawn") == 0)
         return Drawn(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                      std::atoi(argv[5]));
-    std::fprintf(stderr, "usage: xprobe window W H | close ID | measure SECONDS X Y W H -- "
-                         "COMMAND... | drawn X Y W H\n");
+    if (argc >= 7 && std::strcmp(argv[1], "vanish") == 0 && std::strcmp(argv[5], "--") == 0)
+        return Vanish(std::atoi(argv[2]), std::atoi(argv[3]), std::atof(argv[4]), argv + 6);
+    std::fprintf(stderr,
+                 "usage: xprobe window W H | close ID | measure SECONDS X Y W H -- COMMAND... |\n"
+                 "       vanish W H MS -- COMMAND... | drawn X Y W H\n");
     return 2;
 }

@@ -98,9 +98,14 @@ check "the manual page is for version $version" grep -q "tazroscr $version" "$WO
 
 # --- the settings file ---------------------------------------------------------
 check "the settings file parses (xmllint)" xmllint --noout "$xml"
-perl "$HERE/xml_commands.pl" "$xml" >"$WORK/commands.txt" 2>&1
+# A <file> is set to a folder with a module in it (the embedded song's).
+mkdir -p "$WORK/music"
+cp "$E2E_TOP/build/assets/voxaresource-123.xm" "$WORK/music/"
+perl "$HERE/xml_commands.pl" "$xml" "$WORK/music" >"$WORK/commands.txt" 2>&1
 check "command lines come out of the settings file ($(wc -l <"$WORK/commands.txt"))" \
     [ "$(wc -l <"$WORK/commands.txt")" -ge 2 ]
+check "one of them sets the music file (a <file>) to the folder" \
+    grep -q -- "^--root --archivo-musica $WORK/music\$" "$WORK/commands.txt"
 
 # accepted ARGS...: the program, started with ARGS on the virtual display,
 # draws its first picture (a refused option ends it at once with 2) and ends
@@ -137,11 +142,24 @@ check "no file is left under usr/ ($(find "$root/usr" -type f 2>/dev/null | wc -
     [ -z "$(find "$root/usr" -type f 2>/dev/null)" ]
 
 # --- the Windows zip -------------------------------------------------------------
-check "the zip holds the screen saver and the read-me" \
-    [ "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = "LEEME-README.txt tazroscr.scr " ]
+check "the zip holds the screen saver, the read-me and the licence" \
+    [ "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = "LEEME-README.txt LICENSE.txt tazroscr.scr " ]
 unzip -q -o "$zip" -d "$WORK/zip"
 scr=$WORK/zip/tazroscr.scr
 readme=$WORK/zip/LEEME-README.txt
+licence=$WORK/zip/LICENSE.txt
+# The .deb's copyright file's licence paragraph, as plain text.
+awk '/^License: / { on = 1; text = ""; next } on && /^ \.$/ { text = text "\n"; next }
+    on && /^ / { text = text substr($0, 2) "\n"; next } { on = 0 } END { printf "%s", text }' \
+    "$E2E_TOP/packaging/copyright" >"$WORK/licence-expected.txt"
+# licence_ok: Windows line ends, a copyright line, and that text at the end.
+licence_ok() {
+    [ "$(grep -c $'\r$' "$licence")" = "$(wc -l <"$licence")" ] &&
+        grep -q '^Copyright (c) [0-9]' "$licence" &&
+        tr -d '\r' <"$licence" | tail -n "$(wc -l <"$WORK/licence-expected.txt")" |
+        cmp -s - "$WORK/licence-expected.txt"
+}
+check "the licence has Windows line ends and the copyright file's licence text" licence_ok
 check "the .scr is a 64-bit Windows program" \
     sh -c "x86_64-w64-mingw32-objdump -f '$scr' | grep -q 'file format pei-x86-64'"
 check "the .scr is stripped" \

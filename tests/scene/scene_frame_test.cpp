@@ -12,7 +12,7 @@
 #include "allocation_counter.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 #include "core/gl.h"
 #include "core/settings.h"
 #include "core/shell_state.h"
@@ -81,15 +81,16 @@ class SceneFrames : public ::testing::Test {
     }
 
     // Sets the scene up at the uptime with the settings as they stand.
-    void Start(const TimerClock& clock = VirtualTimerClock(), int64_t uptime = kUptime) {
+    void Start(const TimerClock& clock = VirtualTimerClock(), int64_t uptime = kUptime,
+               int width = kWidth, int height = kHeight) {
         ReleaseScene();
         saverMode = SaverMode::FullScreen;
         hostWindow = nullptr;
-        SetOffscreenSize(kWidth, kHeight);
+        SetOffscreenSize(width, height);
         InitTimer(frameTimer, clock);
         now_ = uptime;
         SetVirtualTime(now_);
-        ASSERT_TRUE(SetupScene(nullptr));
+        SetupScene(nullptr);
     }
     // One whole frame, seconds after the last one (or the set-up).
     void Frame(double seconds) {
@@ -366,6 +367,26 @@ TEST_F(SceneFrames, NinjaDressesTheBodyAndTheCharacterStandsInTheMiddle) {
     EXPECT_GT(RowShare(plain, kHeight * 4 / 5, kHeight, earth), 0.9);
 }
 
+// The lighting shades the character only: lit per face or per vertex it is
+// darker than unlit (a grey level never brightens), and nothing else changes.
+TEST_F(SceneFrames, TheLightingShadesTheCharacterAndNothingElse) {
+    settings.tipoIlum = 0;
+    const Picture unlit = TourPicture(8.0);
+    for (int lighting : {1, 2}) {
+        settings.tipoIlum = lighting;
+        const Picture lit = TourPicture(8.0);
+        int darker = 0, brighter = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const Pixel a = At(unlit, x, y), b = At(lit, x, y);
+                darker += b.r + b.g + b.b < a.r + a.g + a.b;
+                brighter += b.r > a.r || b.g > a.g || b.b > a.b;
+            }
+        EXPECT_GT(darker, kWidth * kHeight / 200) << "lighting " << lighting;
+        EXPECT_EQ(brighter, 0) << "lighting " << lighting;
+    }
+}
+
 TEST_F(SceneFrames, ShadowsFallOnTheFloorOnlyWhenSombrasIsOn) {
     // Ten seconds in, the camera looks at the character's shadow side.
     settings.sombras = false;
@@ -511,6 +532,74 @@ TEST_F(SceneFrames, TheWalkWrapsByWholeFloorRepeatsWithoutChangingThePicture) {
     EXPECT_NEAR(bodyNode.local[12], walkedX, 0.01f);
     const Picture wrapped = Shown();
     EXPECT_LT(ClearlyChanged(walked, wrapped), kWidth * kHeight / 200);
+}
+
+// With a 24-bit depth buffer the frame draws the terrain first and the sky
+// behind it; the picture is the one of the sky first with the terrain over
+// it, in views of little sky, much sky and the sun.
+TEST_F(SceneFrames, TheSkyBehindTheTerrainGivesThePictureOfTheSkyFirst) {
+    Picture pictures[2];
+    for (double seconds : {1.0, 6.5, 14.0}) {
+        for (bool behind : {false, true}) {
+            Start();
+            EXPECT_TRUE(skyBehindTerrain);
+            skyBehindTerrain = behind;
+            RunTo(seconds);
+            pictures[behind ? 1 : 0] = Shown();
+        }
+        int differing = 0, sky = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const Pixel a = At(pictures[0], x, y);
+                differing += Differs(a, At(pictures[1], x, y));
+                sky += a.b > a.r + 20; // blue: the sky shows
+            }
+        EXPECT_EQ(differing, 0) << "at " << seconds << " s";
+        EXPECT_GT(sky, 0) << "at " << seconds << " s";
+    }
+}
+
+// The sky texture is sampled without its mipmaps where the viewport magnifies
+// it everywhere (800 x 600 here), with the same picture as with them, and
+// keeps them in a small viewport (the tests' 200 x 150, a preview).
+TEST_F(SceneFrames, TheSkyDropsItsMipmapsOnlyWhereTheyAreNeverRead) {
+    settings.autocam = false;
+    const auto skyFilter = [] {
+        GLint filter = 0;
+        glBindTexture(GL_TEXTURE_2D, textureSlots[0]);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+        return filter;
+    };
+    Start();
+    camera.cameraPitch = 36.0f; // looking up at the head: mostly sky
+    Frame(0.1);
+    EXPECT_EQ(skyFilter(), GL_LINEAR_MIPMAP_LINEAR);
+
+    Start(VirtualTimerClock(), kUptime, 800, 600);
+    camera.cameraPitch = 36.0f;
+    Frame(0.1);
+    Frame(0.0); // the same time again: the same picture, nothing moves
+    EXPECT_EQ(skyFilter(), GL_LINEAR);
+    const std::vector<uint8_t> without = static_cast<OsMesaWindow*>(glWindow)->FrontPixels();
+    // The same frame again with the mipmaps back (the frame sets the filter
+    // only when its choice changes).
+    glBindTexture(GL_TEXTURE_2D, textureSlots[0]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    Frame(0.0);
+    const std::vector<uint8_t> with = static_cast<OsMesaWindow*>(glWindow)->FrontPixels();
+    ASSERT_EQ(without.size(), with.size());
+    // The sky's pixels (the character's edges may move by a level from one
+    // frame to the next at the same time, with or without this).
+    size_t differing = 0, sky = 0;
+    for (size_t i = 0; i < with.size(); i += 4) {
+        if (with[i + 2] <= with[i] + 20)
+            continue;
+        ++sky;
+        differing +=
+            with[i] != without[i] || with[i + 1] != without[i + 1] || with[i + 2] != without[i + 2];
+    }
+    EXPECT_EQ(differing, 0u);
+    EXPECT_GT(sky, with.size() / 4 / 4); // a quarter of the picture or more
 }
 
 } // namespace

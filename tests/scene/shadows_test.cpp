@@ -153,4 +153,22 @@ TEST_F(ShadowDrawing, TrianglesFacingAwayAndMissingMeshesCastNothing) {
     DrawShadows(body, head, sword, static_cast<const Mesh*>(nullptr), 0);
 }
 
+// The shadows are drawn with texturing off, not through texture 0: where
+// texture 0 is sampled (WebGL samples it black) it must not show. Here the
+// default texture object gets a green picture of its own.
+TEST_F(ShadowDrawing, TheShadowColourIsNotTakenThroughTextureZero) {
+    const uint8_t green[4] = {0, 255, 0, 255};
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, green);
+    MeshData data;
+    data.Triangle(10, 0, 0);
+    Mesh meshes[1] = {data.View()};
+    SceneNode body, head, sword;
+    head.meshIndex = sword.meshIndex = -1;
+    DrawShadows(body, head, sword, meshes, 1);
+    EXPECT_TRUE(Shadowed(12, -2)); // the shadow's own colour, not modulated green
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+}
+
 } // namespace

@@ -10,6 +10,9 @@
 namespace {
 
 constexpr int kSize = 128;
+// The nearest the dome comes to the eye, and the farthest the terrain lies.
+constexpr float kDomeDistance = 80000.0f;
+constexpr float kTerrainDistance = 37000.0f;
 
 // What the dome call saw, and a backdrop it paints in place of the dome.
 struct DomeProbe {
@@ -28,17 +31,17 @@ void DrawBackdrop(void* context) {
     glGetBooleanv(GL_DEPTH_WRITEMASK, &probe.depthMask);
     glGetIntegerv(GL_CULL_FACE_MODE, &probe.cullMode);
     glGetFloatv(GL_MODELVIEW_MATRIX, probe.modelView);
-    // A screen-filling quad close to the eye, facing away (clockwise on
-    // screen), as the inside of the dome does.
+    // A screen-filling quad as far from the eye as the dome, facing away
+    // (clockwise on screen), as the inside of the dome does.
     glPushMatrix();
     glLoadIdentity();
     glDisable(GL_TEXTURE_2D);
     glColor3f(probe.grey, probe.grey, probe.grey);
     glBegin(GL_QUADS);
-    glVertex3f(-10, -10, -1);
-    glVertex3f(-10, 10, -1);
-    glVertex3f(10, 10, -1);
-    glVertex3f(10, -10, -1);
+    glVertex3f(-1e6f, -1e6f, -kDomeDistance);
+    glVertex3f(-1e6f, 1e6f, -kDomeDistance);
+    glVertex3f(1e6f, 1e6f, -kDomeDistance);
+    glVertex3f(1e6f, -1e6f, -kDomeDistance);
     glEnd();
     glEnable(GL_TEXTURE_2D);
     glPopMatrix();
@@ -89,7 +92,7 @@ TEST_F(SkyDrawing, TheSunSitsUpTowardTheLightBeyondTheDome) {
 
 TEST_F(SkyDrawing, TheDomeIsBackgroundAndTheStateIsLeftForTheScene) {
     const GLuint glow = SolidTexture(0, 0, 0);
-    DrawSky(skyView, DrawBackdrop, &probe, glow, glow);
+    DrawSky(skyView, DrawBackdrop, &probe, glow, glow, false);
     ASSERT_TRUE(probe.called);
     EXPECT_FALSE(probe.depthTest);
     EXPECT_EQ(probe.depthMask, GL_FALSE);
@@ -135,7 +138,7 @@ TEST_F(SkyDrawing, TheTwoSunLayersAddOntoTheDome) {
     ASSERT_LT(y, kSize - 4);
     const GLuint glow = SolidTexture(100, 60, 0);
     const GLuint halo = SolidTexture(0, 40, 120);
-    DrawSky(skyView, DrawBackdrop, &probe, glow, halo);
+    DrawSky(skyView, DrawBackdrop, &probe, glow, halo, false);
     const uint8_t* sun = context.Pixel(x, y);
     EXPECT_NEAR(sun[0], 64 + 100, 2);
     EXPECT_NEAR(sun[1], 64 + 60 + 40, 2);
@@ -145,6 +148,87 @@ TEST_F(SkyDrawing, TheTwoSunLayersAddOntoTheDome) {
     const uint8_t* away = context.Pixel(kSize - 2, 2);
     EXPECT_NEAR(away[0], 64, 1);
     EXPECT_NEAR(away[1], 64, 1);
+}
+
+// Behind a picture already drawn (the terrain, at the farthest it lies), the
+// dome and the sun fill only the pixels left uncovered, as if they had been
+// drawn first and the picture over them.
+TEST_F(SkyDrawing, BehindWhatIsDrawnTheSkyFillsOnlyTheRest) {
+    int x = 0, y = 0;
+    SunPixel(x, y);
+    // The lower half and the sun's left half already drawn, in red.
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glColor3f(1, 0, 0);
+    const float far = kTerrainDistance;
+    const float sunX = (x + 0.5f - kSize / 2.0f) / (kSize / 2.0f) * far * std::tan(1.0471976f);
+    glBegin(GL_QUADS);
+    glVertex3f(-4 * far, -4 * far, -far);
+    glVertex3f(4 * far, -4 * far, -far);
+    glVertex3f(4 * far, 0, -far);
+    glVertex3f(-4 * far, 0, -far);
+    glVertex3f(-4 * far, 0, -far);
+    glVertex3f(sunX, 0, -far);
+    glVertex3f(sunX, 4 * far, -far);
+    glVertex3f(-4 * far, 4 * far, -far);
+    glEnd();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+    glPopMatrix();
+
+    const GLuint glow = SolidTexture(100, 60, 0);
+    const GLuint halo = SolidTexture(0, 40, 120);
+    DrawSky(skyView, DrawBackdrop, &probe, glow, halo, true);
+    ASSERT_TRUE(probe.called);
+    EXPECT_TRUE(probe.depthTest);
+    EXPECT_EQ(probe.depthMask, GL_FALSE);
+    for (int py : {2, kSize / 2 - 2}) { // the drawn half keeps its red
+        const uint8_t* p = context.Pixel(kSize / 2, py);
+        EXPECT_EQ(p[0], 255);
+        EXPECT_EQ(p[1], 0);
+        EXPECT_EQ(p[2], 0);
+    }
+    const uint8_t* sky = context.Pixel(kSize - 2, kSize - 2); // the dome alone
+    EXPECT_NEAR(sky[0], 64, 1);
+    EXPECT_NEAR(sky[2], 64, 1);
+    const uint8_t* covered = context.Pixel(x - 2, y); // the sun behind the red
+    EXPECT_EQ(covered[0], 255);
+    EXPECT_EQ(covered[1], 0);
+    const uint8_t* sun = context.Pixel(x + 2, y); // the sun where nothing was drawn
+    EXPECT_NEAR(sun[0], 64 + 100, 2);
+    EXPECT_NEAR(sun[1], 64 + 60 + 40, 2);
+    EXPECT_NEAR(sun[2], 64 + 120, 2);
+}
+
+// Texels per radian of a face seen from the centre: the largest stretch of its
+// map from directions to texels, whichever edge carries it.
+TEST(SkyTexture, TexelsPerRadianOfAFaceAndWhereTheyAreMagnified) {
+    const float r = 1000.0f, s = std::sin(0.1f), c = std::cos(0.1f);
+    // Corner 1 a tenth of a radian to the left of corner 0, corner 2 a tenth
+    // up; the texture coordinates step along each.
+    const Vec3 corner[3] = {{0, 0, -r}, {-s * r, 0, -c * r}, {0, s * r, -c * r}};
+    struct Case {
+        float u[3], v[3];
+        float texels; // per radian, in a 256-texel texture
+    };
+    const Case cases[] = {
+        {{0, 0.1f, 0}, {0, 0, 0.05f}, 256.0f}, // 25.6 texels across a tenth of a radian
+        {{0, 0.1f, 0}, {0, 0, 0.2f}, 512.0f},  // 51.2 upward
+        {{0, 0.1f, 0.1f}, {0, 0, 0}, 256.0f * std::sqrt(2.0f)}, // along the diagonal
+        {{0, 0, 0}, {0, 0, 0}, 0.0f},
+    };
+    for (const Case& t : cases)
+        EXPECT_NEAR(FaceTexelsPerRadian(corner, t.u, t.v, 256), t.texels, t.texels * 0.01f + 0.01f);
+    const Vec3 flat[3] = {{0, 0, -r}, {0, 0, -2 * r}, {0, s * r, -c * r}};
+    EXPECT_EQ(FaceTexelsPerRadian(flat, cases[0].u, cases[0].v, 256), 0.0f);
+
+    // 250 texels per radian, with the margin of 1.6, need 400 pixels per
+    // radian: a viewport 462 pixels high at a 60-degree field.
+    EXPECT_TRUE(SkyTextureMagnified(250.0f, 480));
+    EXPECT_FALSE(SkyTextureMagnified(250.0f, 450));
+    EXPECT_FALSE(SkyTextureMagnified(0.0f, 768));
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <set>
 
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 
 namespace {
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -42,9 +45,10 @@ std::vector<std::string> OneDash(std::vector<std::string> args) {
 
 // Every field the command line can set, in one comparable value.
 auto Fields(const HackOptions& o, const Settings& s) {
-    return std::make_tuple(o.root, o.windowId, o.fps, o.delayMicroseconds, s.ninja, s.sombras,
-                           s.invtex, s.autocam, s.musica, s.interpol, s.tipoIlum, s.nCamara,
-                           s.nSuelo);
+    return std::make_tuple(o.root, o.windowId, o.fps, o.delayMicroseconds, o.musicaAsked,
+                           std::string(o.musicPath != nullptr ? o.musicPath : "(none)"), s.ninja,
+                           s.sombras, s.invtex, s.autocam, s.musica, s.interpol, s.tipoIlum,
+                           s.nCamara, s.nSuelo);
 }
 
 void ExpectSame(const Parsed& got, const HackOptions& options, const Settings& settings,
@@ -61,9 +65,41 @@ TEST(HackOptions, EveryOptionWithOneDashOrTwoOverTheWindowsDefaults) {
     const std::vector<Case> cases = {
         {{}, [](HackOptions&, Settings&) {}},
         {{"--root"}, [](HackOptions& o, Settings&) { o.root = true; }},
-        {{"--window-id", "0x1a00003"}, [](HackOptions& o, Settings&) { o.windowId = 0x1a00003; }},
-        {{"--window-id", "4660"}, [](HackOptions& o, Settings&) { o.windowId = 4660; }},
-        {{"--window-id=0X2B"}, [](HackOptions& o, Settings&) { o.windowId = 0x2b; }},
+        {{"--window"}, [](HackOptions&, Settings&) {}},
+        {{"--root", "--window"}, [](HackOptions&, Settings&) {}},
+        {{"--window-id", "9", "--window"}, [](HackOptions&, Settings&) {}},
+        // A --window-id run is a preview: silent unless --musica says otherwise.
+        {{"--window-id", "0x1a00003"},
+         [](HackOptions& o, Settings& s) {
+             o.windowId = 0x1a00003;
+             s.musica = false;
+         }},
+        {{"--window-id", "4660"},
+         [](HackOptions& o, Settings& s) {
+             o.windowId = 4660;
+             s.musica = false;
+         }},
+        {{"--window", "--root", "--window-id=0X2B"},
+         [](HackOptions& o, Settings& s) {
+             o.root = true;
+             o.windowId = 0x2b;
+             s.musica = false;
+         }},
+        {{"--window-id", "7", "--musica"},
+         [](HackOptions& o, Settings&) {
+             o.windowId = 7;
+             o.musicaAsked = true;
+         }},
+        {{"--musica", "--window-id", "7"},
+         [](HackOptions& o, Settings&) {
+             o.windowId = 7;
+             o.musicaAsked = true;
+         }},
+        {{"--window-id", "7", "--musica", "--no-musica"},
+         [](HackOptions& o, Settings& s) {
+             o.windowId = 7;
+             s.musica = false;
+         }},
         {{"--fps"}, [](HackOptions& o, Settings&) { o.fps = true; }},
         {{"--delay", "0"}, [](HackOptions& o, Settings&) { o.delayMicroseconds = 0; }},
         {{"--delay", "2147483647"},
@@ -75,13 +111,29 @@ TEST(HackOptions, EveryOptionWithOneDashOrTwoOverTheWindowsDefaults) {
         {{"--no-autocam"}, [](HackOptions&, Settings& s) { s.autocam = false; }},
         {{"--no-autocam", "--autocam"}, [](HackOptions&, Settings&) {}},
         {{"--no-musica"}, [](HackOptions&, Settings& s) { s.musica = false; }},
-        {{"--no-musica", "--musica"}, [](HackOptions&, Settings&) {}},
+        {{"--no-musica", "--musica"}, [](HackOptions& o, Settings&) { o.musicaAsked = true; }},
         {{"--no-interpol"}, [](HackOptions&, Settings& s) { s.interpol = false; }},
         {{"--no-interpol", "--interpol"}, [](HackOptions&, Settings&) {}},
         {{"--tipo-ilum", "0"}, [](HackOptions&, Settings& s) { s.tipoIlum = 0; }},
         {{"--tipo-ilum", "1"}, [](HackOptions&, Settings& s) { s.tipoIlum = 1; }},
         {{"--suelo", "8"}, [](HackOptions&, Settings& s) { s.nSuelo = 8; }},
         {{"--suelo", "8", "--suelo", "2"}, [](HackOptions&, Settings&) {}},
+        // The user's music: a file or a folder, named as given (whether it is
+        // there is found out when the music starts); the last one wins; an
+        // empty one is none.
+        {{"--archivo-musica", "/home/ana/m\xc3\xbasica/a b.xm"},
+         [](HackOptions& o, Settings&) { o.musicPath = "/home/ana/m\xc3\xbasica/a b.xm"; }},
+        {{"--archivo-musica=/srv/mods/"},
+         [](HackOptions& o, Settings&) { o.musicPath = "/srv/mods/"; }},
+        {{"--archivo-musica", "/a", "--archivo-musica", "-b"},
+         [](HackOptions& o, Settings&) { o.musicPath = "-b"; }},
+        {{"--archivo-musica", "/a", "--archivo-musica", ""}, [](HackOptions&, Settings&) {}},
+        {{"--window-id", "7", "--archivo-musica", "/a"},
+         [](HackOptions& o, Settings& s) {
+             o.windowId = 7;
+             o.musicPath = "/a";
+             s.musica = false;
+         }},
         {{"--root", "--fps", "--delay", "20000", "--ninja", "--no-musica", "--tipo-ilum", "1"},
          [](HackOptions& o, Settings& s) {
              o.root = o.fps = true;
@@ -128,6 +180,7 @@ TEST(HackOptions, BadOptionsAndValuesAreRefusedWithTheReason) {
         {{"--suelo", "5"}, "--suelo wants"},
         {{"--suelo", "8x"}, "--suelo wants"},
         {{"--suelo"}, "wants a value"},
+        {{"--archivo-musica"}, "wants a value"},
         {{"--bogus"}, "'--bogus'"},
         {{"--no-ninja"}, "'--no-ninja'"},
         {{"--no"}, "'--no'"},
@@ -147,6 +200,19 @@ TEST(HackOptions, BadOptionsAndValuesAreRefusedWithTheReason) {
                 << args[0] << ": " << parsed.message;
         }
     }
+}
+
+// The settings GUI leaves --delay out when its slider stands at the file's
+// default, so that default must be the program's own.
+TEST(HackOptions, TheSettingsFileDefaultDelayIsTheProgramsDefault) {
+    std::ifstream file(TAZRO_SETTINGS_XML);
+    ASSERT_TRUE(file) << TAZRO_SETTINGS_XML;
+    const std::string xml((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const size_t number = xml.find("<number id=\"delay\"");
+    ASSERT_NE(number, std::string::npos);
+    const size_t value = xml.find("default=\"", number);
+    ASSERT_NE(value, std::string::npos);
+    EXPECT_EQ(std::atoi(xml.c_str() + value + 9), kDefaultDelayMicroseconds);
 }
 
 TEST(WindowTarget, WindowIdThenXscreensaverWindowUnderRootThenRootThenOwn) {

@@ -5,6 +5,7 @@
 #include <limits>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "shell/settings_store.h"
@@ -47,16 +48,10 @@ Bytes FloatBytes(float value) {
     return bytes;
 }
 
-void ExpectDefaults(const Settings& s) {
-    EXPECT_FALSE(s.ninja);
-    EXPECT_TRUE(s.sombras);
-    EXPECT_FALSE(s.invtex);
-    EXPECT_TRUE(s.autocam);
-    EXPECT_TRUE(s.musica);
-    EXPECT_TRUE(s.interpol);
-    EXPECT_EQ(s.tipoIlum, 2);
-    EXPECT_EQ(s.nCamara, 0);
-    EXPECT_EQ(s.nSuelo, 2);
+// Every field of the record, in one comparable value.
+auto Fields(const Settings& s) {
+    return std::make_tuple(s.ninja, s.sombras, s.invtex, s.autocam, s.musica, s.interpol,
+                           s.tipoIlum, s.nCamara, s.nSuelo, s.frames);
 }
 
 Settings Loaded(FakeKey& key) {
@@ -66,25 +61,34 @@ Settings Loaded(FakeKey& key) {
     return s;
 }
 
-TEST(SettingsStore, AnEmptyKeyLeavesTheDefaults) {
-    FakeKey key;
-    const Settings s = Loaded(key);
-    ExpectDefaults(s);
-    EXPECT_EQ(s.frames, 0.0f);
-}
-
-TEST(SettingsStore, SaveWritesTheStoredLayoutInOrder) {
+// A record with every field away from its default.
+Settings EveryFieldChanged() {
     Settings s;
     s.ninja = true;
     s.sombras = false;
     s.invtex = true;
     s.autocam = false;
     s.musica = false;
-    s.interpol = true;
-    s.tipoIlum = -2;
-    s.nCamara = 0x01020304;
+    s.interpol = false;
+    s.tipoIlum = 1;
+    s.nCamara = -7;
     s.nSuelo = 8;
-    s.frames = 99.0f;
+    s.frames = 12.25f;
+    return s;
+}
+
+TEST(SettingsStore, AnEmptyKeyChangesNothing) {
+    Settings s = EveryFieldChanged();
+    FakeKey key;
+    ReadSettingsValues(key, s);
+    EXPECT_EQ(Fields(s), Fields(EveryFieldChanged()));
+}
+
+TEST(SettingsStore, SaveWritesTheStoredLayoutInOrder) {
+    Settings s = EveryFieldChanged();
+    s.interpol = true;      // a true beside the falses
+    s.tipoIlum = -2;        // a negative number
+    s.nCamara = 0x01020304; // four different bytes
     FakeKey key;
     WriteSettingsValues(key, s);
 
@@ -116,33 +120,16 @@ TEST(SettingsStore, FramesIsWrittenAloneAsTheFloatsBytes) {
 }
 
 TEST(SettingsStore, SavingAndLoadingReproducesEveryFieldAndLeavesFramesAlone) {
-    Settings saved;
-    saved.ninja = true;
-    saved.sombras = false;
-    saved.invtex = true;
-    saved.autocam = false;
-    saved.musica = false;
-    saved.interpol = false;
-    saved.tipoIlum = 1;
-    saved.nCamara = -7;
-    saved.nSuelo = 8;
-    saved.frames = 12.25f;
+    const Settings saved = EveryFieldChanged();
     FakeKey key;
     WriteFramesValue(key, 40.0f);
     WriteSettingsValues(key, saved);
 
     Settings s;
     ReadSettingsValues(key, s);
-    EXPECT_TRUE(s.ninja);
-    EXPECT_FALSE(s.sombras);
-    EXPECT_TRUE(s.invtex);
-    EXPECT_FALSE(s.autocam);
-    EXPECT_FALSE(s.musica);
-    EXPECT_FALSE(s.interpol);
-    EXPECT_EQ(s.tipoIlum, 1);
-    EXPECT_EQ(s.nCamara, -7);
-    EXPECT_EQ(s.nSuelo, 8);
-    EXPECT_EQ(s.frames, 40.0f); // the earlier stored rate, not the record's
+    Settings expected = saved;
+    expected.frames = 40.0f; // the earlier stored rate, not the record's
+    EXPECT_EQ(Fields(s), Fields(expected));
 }
 
 TEST(SettingsStore, DataLongerThanItsFieldKeepsTheDefault) {

@@ -133,7 +133,8 @@ TEST_F(SongTest, LoopLengthAndChannels) {
 
 TEST_F(SongTest, UsesOnlyWhatTheReplaySupports) {
     ASSERT_TRUE(composed_) << error_;
-    // Effects the replay acts on; E and its sub-commands among others do nothing there.
+    // The effects the song was composed with (the replay plays more: E and
+    // its sub-commands among others).
     const std::set<int> supported = {0x0,  0x1,  0x2,  0x3,  0x4,  0x5,  0x6, 0x7,
                                      0x8,  0x9,  0xA,  0xB,  0xC,  0xD,  0xF, 0x10,
                                      0x11, 0x14, 0x15, 0x19, 0x1B, 0x1D, 0x21};

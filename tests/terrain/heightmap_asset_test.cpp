@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 #include "terrain/terrain.h"
 
 namespace {

@@ -3,6 +3,7 @@
 // the four at the origin flat and with the finer, shifted texture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -154,6 +155,31 @@ TEST_F(TerrainDrawing, EveryLeafIsDrawnOnceAndTheOriginLeavesFlat) {
             EXPECT_NEAR(v.y, height, 2.0f) << "at " << v.x << ", " << v.z;
             EXPECT_NEAR(v.s, (v.x + 25600.0f) / 5120.0f, 1e-3);
         }
+}
+
+// Each leaf goes out as two triangles that share its corner 1 to corner 3
+// diagonal (corner 1 has the least x and z, corner 3 the greatest), where
+// Mesa splits a quad: renderers that split quads the other way, or have no
+// quads, then draw the same surface.
+TEST_F(TerrainDrawing, EachLeafIsTwoTrianglesSplitAsMesaSplitsAQuad) {
+    const auto polygons = Feedback([&] { DrawTerrainPasses(root, texture, Mat4Identity()); });
+    EXPECT_EQ(polygons.size(), 2u * 256u);
+    for (const auto& p : polygons) {
+        ASSERT_EQ(p.size(), 3u);
+        float minX = p[0].x, maxX = p[0].x, minZ = p[0].z, maxZ = p[0].z;
+        for (const FedVertex& v : p) {
+            minX = std::min(minX, v.x);
+            maxX = std::max(maxX, v.x);
+            minZ = std::min(minZ, v.z);
+            maxZ = std::max(maxZ, v.z);
+        }
+        bool corner1 = false, corner3 = false;
+        for (const FedVertex& v : p) {
+            corner1 = corner1 || (std::fabs(v.x - minX) < 1.0f && std::fabs(v.z - minZ) < 1.0f);
+            corner3 = corner3 || (std::fabs(v.x - maxX) < 1.0f && std::fabs(v.z - maxZ) < 1.0f);
+        }
+        EXPECT_TRUE(corner1 && corner3) << "a triangle at " << minX << ", " << minZ;
+    }
 }
 
 TEST_F(TerrainDrawing, TheFloorTextureSlidesWithTheCharacter) {

@@ -10,7 +10,7 @@
 #include "bitmap_data.h"
 #include "character/offscreen.h"
 #include "character/test_resources.h"
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 #include "terrain/textures.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_bytes.h"
 #include "music/mixer.h"
 #include "music/song_source.h"
 #include "test_songs.h"
@@ -73,18 +74,6 @@ void BenchSong(const std::string& name, const std::vector<uint8_t>& bytes, doubl
     FreeSong(song);
 }
 
-bool ReadFile(const char* path, std::vector<uint8_t>& bytes) {
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
-        return false;
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    std::fclose(file);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -111,7 +100,7 @@ int main(int argc, char** argv) {
         std::vector<uint8_t> bytes;
         const char* slash = std::strrchr(path, '/');
         const std::string name = slash != nullptr ? slash + 1 : path;
-        if (!ReadFile(path, bytes))
+        if (!common::ReadWholeFile(path, bytes))
             std::printf("%-40s cannot read\n", name.c_str());
         else
             BenchSong(name, bytes, seconds);

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "character_art/art_layout.h"
+#include "common/little_endian.h"
 
 namespace art {
 namespace {
@@ -1006,17 +1007,13 @@ Mat4 ChildRotation(const Vec3& angles) {
 // ---------------------------------------------------------------------------
 // Writing the resource.
 
-void PutWord(std::vector<uint8_t>& out, uint32_t word) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(word >> (8 * i)));
-}
 void PutInt(std::vector<uint8_t>& out, int32_t value) {
-    PutWord(out, static_cast<uint32_t>(value));
+    common::PutLe32(out, static_cast<uint32_t>(value));
 }
 void PutFloat(std::vector<uint8_t>& out, float value) {
     uint32_t word;
     std::memcpy(&word, &value, sizeof word);
-    PutWord(out, word);
+    common::PutLe32(out, word);
 }
 void PutVec(std::vector<uint8_t>& out, const Vec3& v) {
     PutFloat(out, v.x);

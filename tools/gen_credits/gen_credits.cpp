@@ -9,8 +9,8 @@
 //   119   54 x 14  a pen flourish used as a signature mark
 //
 // Every pixel is supersampled 4 x 4; the colours are then reduced to a
-// 256-entry palette by median cut. Deterministic: no clock, no randomness.
-#include <algorithm>
+// 256-entry palette by median cut (common/palette_bitmap.h). Deterministic:
+// no clock, no randomness.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +19,9 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "common/file_bytes.h"
+#include "common/palette_bitmap.h"
 
 namespace {
 
@@ -293,11 +296,11 @@ Rgb Flourish(float x, float y) {
 }
 
 // ---------------------------------------------------------------------------
-// Rendering, palette reduction and the bitmap file.
+// Rendering.
 
 struct Image {
     int width = 0, height = 0;
-    std::vector<uint32_t> pixels; // 0xRRGGBB, rows top-down
+    std::vector<uint32_t> pixels; // 0xRRGGBB, bottom row first as the bitmap stores them
 };
 
 uint8_t ToByte(float v) {
@@ -309,7 +312,7 @@ Image Render(int width, int height, const Picture& picture) {
     Image image;
     image.width = width;
     image.height = height;
-    for (int y = 0; y < height; ++y) {
+    for (int y = height - 1; y >= 0; --y) {
         for (int x = 0; x < width; ++x) {
             Rgb sum{0, 0, 0};
             for (int sy = 0; sy < samples; ++sy)
@@ -323,176 +326,6 @@ Image Render(int width, int height, const Picture& picture) {
         }
     }
     return image;
-}
-
-int Channel(uint32_t colour, int channel) {
-    return static_cast<int>((colour >> (16 - 8 * channel)) & 0xFF);
-}
-
-struct ColourCount {
-    uint32_t colour;
-    uint32_t count;
-};
-
-// Median cut: split the box with the widest channel range at its weighted
-// median until there are 256 boxes (or no box can be split); each palette
-// entry is its box's weighted mean.
-std::vector<uint32_t> MedianCut(std::vector<ColourCount> colours) {
-    struct Box {
-        size_t begin, end;
-    };
-    auto range = [&colours](const Box& box, int& widest) {
-        int best = -1;
-        for (int c = 0; c < 3; ++c) {
-            int lo = 255, hi = 0;
-            for (size_t i = box.begin; i < box.end; ++i) {
-                lo = std::min(lo, Channel(colours[i].colour, c));
-                hi = std::max(hi, Channel(colours[i].colour, c));
-            }
-            if (hi - lo > best) {
-                best = hi - lo;
-                widest = c;
-            }
-        }
-        return best;
-    };
-    std::vector<Box> boxes{{0, colours.size()}};
-    while (boxes.size() < 256) {
-        size_t pick = boxes.size();
-        int pickRange = 0, pickChannel = 0;
-        for (size_t b = 0; b < boxes.size(); ++b) {
-            if (boxes[b].end - boxes[b].begin < 2)
-                continue;
-            int channel = 0;
-            const int r = range(boxes[b], channel);
-            if (r > pickRange) {
-                pickRange = r;
-                pickChannel = channel;
-                pick = b;
-            }
-        }
-        if (pick == boxes.size())
-            break;
-        Box box = boxes[pick];
-        std::sort(colours.begin() + static_cast<long>(box.begin),
-                  colours.begin() + static_cast<long>(box.end),
-                  [pickChannel](const ColourCount& a, const ColourCount& b) {
-                      const int ca = Channel(a.colour, pickChannel);
-                      const int cb = Channel(b.colour, pickChannel);
-                      return ca != cb ? ca < cb : a.colour < b.colour;
-                  });
-        uint64_t total = 0;
-        for (size_t i = box.begin; i < box.end; ++i)
-            total += colours[i].count;
-        uint64_t running = 0;
-        size_t split = box.begin + 1;
-        for (size_t i = box.begin; i < box.end - 1; ++i) {
-            running += colours[i].count;
-            split = i + 1;
-            if (running * 2 >= total)
-                break;
-        }
-        boxes[pick] = Box{box.begin, split};
-        boxes.push_back(Box{split, box.end});
-    }
-    std::vector<uint32_t> palette;
-    for (const Box& box : boxes) {
-        uint64_t sums[3] = {0, 0, 0}, total = 0;
-        for (size_t i = box.begin; i < box.end; ++i) {
-            for (int c = 0; c < 3; ++c)
-                sums[c] += static_cast<uint64_t>(Channel(colours[i].colour, c)) * colours[i].count;
-            total += colours[i].count;
-        }
-        uint32_t colour = 0;
-        for (int c = 0; c < 3; ++c)
-            colour |= static_cast<uint32_t>((sums[c] + total / 2) / total) << (16 - 8 * c);
-        palette.push_back(colour);
-    }
-    return palette;
-}
-
-struct Indexed {
-    std::vector<uint32_t> palette; // 256 entries
-    std::vector<uint8_t> indices;  // one per pixel, rows top-down
-};
-
-Indexed Reduce(const Image& image) {
-    std::vector<uint32_t> sorted = image.pixels;
-    std::sort(sorted.begin(), sorted.end());
-    std::vector<ColourCount> colours;
-    for (uint32_t colour : sorted) {
-        if (!colours.empty() && colours.back().colour == colour)
-            ++colours.back().count;
-        else
-            colours.push_back({colour, 1});
-    }
-    Indexed result;
-    result.palette = MedianCut(colours);
-    result.palette.resize(256, 0);
-    for (uint32_t colour : image.pixels) {
-        int best = 0, bestDistance = 1 << 30;
-        for (int i = 0; i < 256; ++i) {
-            int distance = 0;
-            for (int c = 0; c < 3; ++c) {
-                const int d = Channel(colour, c) - Channel(result.palette[i], c);
-                distance += d * d;
-            }
-            if (distance < bestDistance) {
-                bestDistance = distance;
-                best = i;
-            }
-        }
-        result.indices.push_back(static_cast<uint8_t>(best));
-    }
-    return result;
-}
-
-void Put16(std::vector<uint8_t>& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// A bitmap file: file header, BITMAPINFOHEADER (8 bits, BI_RGB, bottom-up),
-// 256 palette entries (blue, green, red, 0), rows padded to 4 bytes.
-std::vector<uint8_t> BitmapFile(const Image& image, const Indexed& indexed) {
-    const uint32_t stride = (static_cast<uint32_t>(image.width) + 3) & ~3u;
-    const uint32_t pixelBytes = stride * static_cast<uint32_t>(image.height);
-    const uint32_t offset = 14 + 40 + 256 * 4;
-    std::vector<uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, offset + pixelBytes);
-    Put32(out, 0);
-    Put32(out, offset);
-    Put32(out, 40);
-    Put32(out, static_cast<uint32_t>(image.width));
-    Put32(out, static_cast<uint32_t>(image.height));
-    Put16(out, 1);
-    Put16(out, 8);
-    Put32(out, 0); // BI_RGB
-    Put32(out, pixelBytes);
-    Put32(out, 2835); // 72 dpi
-    Put32(out, 2835);
-    Put32(out, 256);
-    Put32(out, 0);
-    for (uint32_t colour : indexed.palette) {
-        out.push_back(static_cast<uint8_t>(colour));
-        out.push_back(static_cast<uint8_t>(colour >> 8));
-        out.push_back(static_cast<uint8_t>(colour >> 16));
-        out.push_back(0);
-    }
-    for (int row = image.height - 1; row >= 0; --row) {
-        const size_t first = static_cast<size_t>(row) * static_cast<size_t>(image.width);
-        out.insert(out.end(), indexed.indices.begin() + static_cast<long>(first),
-                   indexed.indices.begin() + static_cast<long>(first + image.width));
-        out.resize(out.size() + (stride - static_cast<uint32_t>(image.width)), 0);
-    }
-    return out;
 }
 
 struct PictureInfo {
@@ -528,14 +361,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const Image image = Render(info->width, info->height, info->picture);
-    const std::vector<uint8_t> file = BitmapFile(image, Reduce(image));
-    FILE* out = std::fopen(argv[2], "wb");
-    if (out == nullptr || std::fwrite(file.data(), 1, file.size(), out) != file.size()) {
+    const common::PalettePicture reduced =
+        common::ReducePalette(image.pixels, common::PaletteMethod::MedianCut, false);
+    if (!common::WriteWholeFile(argv[2],
+                                common::PaletteBitmapFile(image.width, image.height, reduced))) {
         std::fprintf(stderr, "gen_credits: cannot write %s\n", argv[2]);
-        if (out != nullptr)
-            std::fclose(out);
         return 1;
     }
-    std::fclose(out);
     return 0;
 }

@@ -9,7 +9,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "common/file_bytes.h"
 
 namespace {
 
@@ -101,20 +104,11 @@ std::vector<uint8_t> MakeHeightmap() {
     return map;
 }
 
-bool WriteFile(const char* path, const void* data, size_t size, const char* header) {
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "gen_heightmap: cannot write %s\n", path);
-        return false;
-    }
-    bool ok = true;
-    if (header != nullptr)
-        ok = std::fputs(header, file) >= 0;
-    ok = ok && std::fwrite(data, 1, size, file) == size;
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok)
-        std::fprintf(stderr, "gen_heightmap: error while writing %s\n", path);
-    return ok;
+bool WriteFile(const char* path, const std::vector<uint8_t>& bytes) {
+    if (common::WriteWholeFile(path, bytes))
+        return true;
+    std::fprintf(stderr, "gen_heightmap: cannot write %s\n", path);
+    return false;
 }
 
 void Usage(FILE* out) {
@@ -147,9 +141,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::vector<uint8_t> map = MakeHeightmap();
-    if (!WriteFile(output, map.data(), map.size(), nullptr))
+    if (!WriteFile(output, map))
         return 1;
-    if (preview != nullptr && !WriteFile(preview, map.data(), map.size(), "P5\n256 256\n255\n"))
-        return 1;
+    if (preview != nullptr) {
+        const std::string header = "P5\n256 256\n255\n";
+        std::vector<uint8_t> pgm;
+        pgm.reserve(header.size() + map.size());
+        pgm.insert(pgm.end(), header.begin(), header.end());
+        pgm.insert(pgm.end(), map.begin(), map.end());
+        if (!WriteFile(preview, pgm))
+            return 1;
+    }
     return 0;
 }

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "common/file_bytes.h"
+#include "common/little_endian.h"
+
 namespace {
 
 struct Rgba {
@@ -96,30 +99,19 @@ std::vector<uint8_t> DrawImage(int size) {
                 mask[static_cast<size_t>(row) * maskStride + x / 8] |=
                     static_cast<uint8_t>(0x80 >> (x % 8));
 
-    std::vector<uint8_t> image(40, 0);
-    auto put32 = [&image](size_t at, uint32_t value) {
-        for (int i = 0; i < 4; ++i)
-            image[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    };
-    put32(0, 40);
-    put32(4, static_cast<uint32_t>(size));
-    put32(8, static_cast<uint32_t>(size * 2)); // colour and mask halves
-    image[12] = 1;                             // planes
-    image[14] = 32;                            // bits per pixel
-    put32(20, static_cast<uint32_t>(pixels.size() + mask.size()));
+    // BITMAPINFOHEADER: no compression, no resolution, no palette.
+    std::vector<uint8_t> image;
+    common::PutLe32(image, 40);
+    common::PutLe32(image, static_cast<uint32_t>(size));
+    common::PutLe32(image, static_cast<uint32_t>(size * 2)); // colour and mask halves
+    common::PutLe16(image, 1);                               // planes
+    common::PutLe16(image, 32);                              // bits per pixel
+    common::PutLe32(image, 0);
+    common::PutLe32(image, static_cast<uint32_t>(pixels.size() + mask.size()));
+    image.resize(40, 0);
     image.insert(image.end(), pixels.begin(), pixels.end());
     image.insert(image.end(), mask.begin(), mask.end());
     return image;
-}
-
-void Put16(std::vector<uint8_t>& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 } // namespace
@@ -135,31 +127,27 @@ int main(int argc, char** argv) {
         images.push_back(DrawImage(size));
 
     std::vector<uint8_t> file;
-    Put16(file, 0);
-    Put16(file, 1); // icon
-    Put16(file, static_cast<uint16_t>(images.size()));
+    common::PutLe16(file, 0);
+    common::PutLe16(file, 1); // icon
+    common::PutLe16(file, static_cast<uint32_t>(images.size()));
     uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
     for (size_t i = 0; i < images.size(); ++i) {
         file.push_back(static_cast<uint8_t>(sizes[i]));
         file.push_back(static_cast<uint8_t>(sizes[i]));
         file.push_back(0); // no palette
         file.push_back(0);
-        Put16(file, 1);  // planes
-        Put16(file, 32); // bits
-        Put32(file, static_cast<uint32_t>(images[i].size()));
-        Put32(file, offset);
+        common::PutLe16(file, 1);  // planes
+        common::PutLe16(file, 32); // bits
+        common::PutLe32(file, static_cast<uint32_t>(images[i].size()));
+        common::PutLe32(file, offset);
         offset += static_cast<uint32_t>(images[i].size());
     }
     for (const auto& image : images)
         file.insert(file.end(), image.begin(), image.end());
 
-    FILE* out = std::fopen(argv[1], "wb");
-    if (out == nullptr || std::fwrite(file.data(), 1, file.size(), out) != file.size()) {
+    if (!common::WriteWholeFile(argv[1], file)) {
         std::fprintf(stderr, "gen_icon: cannot write %s\n", argv[1]);
-        if (out != nullptr)
-            std::fclose(out);
         return 1;
     }
-    std::fclose(out);
     return 0;
 }

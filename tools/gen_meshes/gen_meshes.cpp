@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "character_art/character_model.h"
+#include "common/file_bytes.h"
 
 int main(int argc, char** argv) {
     if (argc != 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
@@ -13,16 +14,8 @@ int main(int argc, char** argv) {
                      "keyframes) to OUTPUT.\n");
         return argc == 2 ? 0 : 2;
     }
-    const std::vector<uint8_t> bytes = art::BuildMeshResource();
-    FILE* file = std::fopen(argv[1], "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "gen_meshes: cannot create %s\n", argv[1]);
-        return 1;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fclose(file) != 0 || !written) {
+    if (!common::WriteWholeFile(argv[1], art::BuildMeshResource())) {
         std::fprintf(stderr, "gen_meshes: cannot write %s\n", argv[1]);
-        std::remove(argv[1]);
         return 1;
     }
     return 0;

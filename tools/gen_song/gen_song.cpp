@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_bytes.h"
 #include "song.h"
 #include "xm_writer.h"
 
@@ -28,14 +29,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gen_song: cannot encode the module: %s\n", error.c_str());
         return 1;
     }
-    FILE* out = std::fopen(argv[1], "wb");
-    if (out == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) {
-        std::fprintf(stderr, "gen_song: cannot write %s\n", argv[1]);
-        if (out != nullptr)
-            std::fclose(out);
-        return 1;
-    }
-    if (std::fclose(out) != 0) {
+    if (!common::WriteWholeFile(argv[1], bytes)) {
         std::fprintf(stderr, "gen_song: cannot write %s\n", argv[1]);
         return 1;
     }

@@ -444,11 +444,17 @@ class Composer {
         }
     }
 
-    // Volume-column slide on the pad channels: positive up, negative down.
+    // Volume slide on the pad channels on every tick of the row, the first
+    // one included: positive up, negative down. The volume column's fine
+    // slide takes the first tick, effect A the others (the volume column's
+    // own slide skips the first tick, as effect A does).
     void PadSlide(int row, int amount) {
-        for (int v = 0; v < 3; ++v)
+        for (int v = 0; v < 3; ++v) {
             At(row, kPadChannelA + v).volume =
-                static_cast<uint8_t>(amount > 0 ? 0x70 + amount : 0x60 - amount);
+                static_cast<uint8_t>(amount > 0 ? 0x90 + amount : 0x80 - amount);
+            SetEffect(row, kPadChannelA + v, xm::kEffectVolumeSlide,
+                      static_cast<uint8_t>(amount > 0 ? amount << 4 : -amount));
+        }
     }
 
     void Pads() {
@@ -490,11 +496,14 @@ class Composer {
     }
 
     // A bell holding a chord by fast arpeggio: `offsets` are the two intervals
-    // above the written note, in semitones (hi and lo nibble).
+    // above the written note, in semitones, in the order they sound (hi and
+    // lo nibble). At speed 6 the replay plays the low nibble first, so they
+    // are written the other way round.
     void BellBar(int bar, int midi, uint8_t offsets, int volume) {
         Strike(Row(bar), kArpChannel, XmNote(midi), kBell, volume);
+        const uint8_t written = static_cast<uint8_t>(offsets << 4 | offsets >> 4);
         for (int r = 0; r < kRowsPerBar; ++r)
-            SetEffect(Row(bar, r), kArpChannel, xm::kEffectArpeggio, offsets);
+            SetEffect(Row(bar, r), kArpChannel, xm::kEffectArpeggio, written);
     }
 
     void Arpeggios() {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/little_endian.h"
+
 namespace xm {
 
 namespace {
@@ -20,15 +22,8 @@ void Put8(std::vector<uint8_t>& out, uint8_t value) {
     out.push_back(value);
 }
 
-void Put16(std::vector<uint8_t>& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
+using common::PutLe16;
+using common::PutLe32;
 
 // A text field of fixed width, padded with zero bytes.
 void PutText(std::vector<uint8_t>& out, const std::string& text, size_t width) {
@@ -77,8 +72,8 @@ void PutEnvelopePoints(std::vector<uint8_t>& out, const Envelope& envelope) {
     for (size_t i = 0; i < 12; ++i) {
         const EnvelopePoint point =
             i < envelope.points.size() ? envelope.points[i] : EnvelopePoint{};
-        Put16(out, point.x);
-        Put16(out, point.y);
+        PutLe16(out, point.x);
+        PutLe16(out, point.y);
     }
 }
 
@@ -145,15 +140,15 @@ bool CheckPattern(const Pattern& pattern, int channelCount, const std::string& w
 
 void PutInstrument(std::vector<uint8_t>& out, const Instrument& instrument) {
     const bool hasSamples = !instrument.samples.empty();
-    Put32(out, hasSamples ? kInstrumentHeaderSize : kEmptyInstrumentHeaderSize);
+    PutLe32(out, hasSamples ? kInstrumentHeaderSize : kEmptyInstrumentHeaderSize);
     PutText(out, instrument.name, 22);
     Put8(out, 0); // instrument type
-    Put16(out, static_cast<uint16_t>(instrument.samples.size()));
+    PutLe16(out, static_cast<uint16_t>(instrument.samples.size()));
     if (!hasSamples)
         return;
 
     const size_t start = out.size() - 29;
-    Put32(out, kSampleHeaderSize);
+    PutLe32(out, kSampleHeaderSize);
     out.insert(out.end(), instrument.keymap.begin(), instrument.keymap.end());
     PutEnvelopePoints(out, instrument.volumeEnvelope);
     PutEnvelopePoints(out, instrument.panningEnvelope);
@@ -173,15 +168,15 @@ void PutInstrument(std::vector<uint8_t>& out, const Instrument& instrument) {
     Put8(out, instrument.autoVibratoSweep);
     Put8(out, instrument.autoVibratoDepth);
     Put8(out, instrument.autoVibratoRate);
-    Put16(out, instrument.fadeout);
+    PutLe16(out, instrument.fadeout);
     out.resize(start + kInstrumentHeaderSize, 0); // reserved bytes
 
     for (const Sample& sample : instrument.samples) {
         const uint32_t width = sample.sixteenBit ? 2 : 1;
         const bool loops = sample.loopMode != LoopMode::kNone;
-        Put32(out, static_cast<uint32_t>(sample.data.size()) * width);
-        Put32(out, loops ? sample.loopStart * width : 0);
-        Put32(out, loops ? sample.loopLength * width : 0);
+        PutLe32(out, static_cast<uint32_t>(sample.data.size()) * width);
+        PutLe32(out, loops ? sample.loopStart * width : 0);
+        PutLe32(out, loops ? sample.loopLength * width : 0);
         Put8(out, sample.volume);
         Put8(out, static_cast<uint8_t>(sample.finetune));
         Put8(out, static_cast<uint8_t>(static_cast<uint8_t>(sample.loopMode) |
@@ -243,7 +238,7 @@ std::vector<uint8_t> DeltaEncode16(const std::vector<int16_t>& values) {
     out.reserve(values.size() * 2);
     int previous = 0;
     for (int16_t value : values) {
-        Put16(out, static_cast<uint16_t>((value - previous) & 0xFFFF));
+        PutLe16(out, static_cast<uint16_t>((value - previous) & 0xFFFF));
         previous = value;
     }
     return out;
@@ -290,16 +285,16 @@ bool WriteModule(const Module& module, std::vector<uint8_t>& out, std::string& e
     PutText(out, module.name, 20);
     Put8(out, 0x1A);
     PutText(out, kTrackerName, 20);
-    Put16(out, kVersion);
-    Put32(out, kHeaderSize);
-    Put16(out, static_cast<uint16_t>(module.orders.size()));
-    Put16(out, module.restartPosition);
-    Put16(out, module.channelCount);
-    Put16(out, static_cast<uint16_t>(module.patterns.size()));
-    Put16(out, static_cast<uint16_t>(module.instruments.size()));
-    Put16(out, module.linearFrequencies ? 1 : 0);
-    Put16(out, module.defaultTempo);
-    Put16(out, module.defaultBpm);
+    PutLe16(out, kVersion);
+    PutLe32(out, kHeaderSize);
+    PutLe16(out, static_cast<uint16_t>(module.orders.size()));
+    PutLe16(out, module.restartPosition);
+    PutLe16(out, module.channelCount);
+    PutLe16(out, static_cast<uint16_t>(module.patterns.size()));
+    PutLe16(out, static_cast<uint16_t>(module.instruments.size()));
+    PutLe16(out, module.linearFrequencies ? 1 : 0);
+    PutLe16(out, module.defaultTempo);
+    PutLe16(out, module.defaultBpm);
     for (size_t i = 0; i < 256; ++i)
         Put8(out, i < module.orders.size() ? module.orders[i] : 0);
 
@@ -308,10 +303,10 @@ bool WriteModule(const Module& module, std::vector<uint8_t>& out, std::string& e
         // A cell packs into at most 5 bytes, so 256 rows of 32 channels stay
         // well inside the 16-bit size field.
         const std::vector<uint8_t> packed = PackPattern(pattern, module.channelCount);
-        Put32(out, kPatternHeaderSize);
+        PutLe32(out, kPatternHeaderSize);
         Put8(out, 0); // packing type
-        Put16(out, static_cast<uint16_t>(pattern.rows));
-        Put16(out, static_cast<uint16_t>(packed.size()));
+        PutLe16(out, static_cast<uint16_t>(pattern.rows));
+        PutLe16(out, static_cast<uint16_t>(packed.size()));
         out.insert(out.end(), packed.begin(), packed.end());
     }
     for (const Instrument& instrument : module.instruments)

@@ -28,7 +28,6 @@ int main(int argc, char** argv) {
     }
     if (!paint::WriteBitmap(picture, argv[2], reserveBlack)) {
         std::fprintf(stderr, "gen_textures: cannot write %s\n", argv[2]);
-        std::remove(argv[2]);
         return 1;
     }
     return 0;

@@ -1,5 +1,5 @@
 // A small painting kit for the texture generator: colours, tileable noise,
-// shapes, a 256-colour quantizer and the 8-bit bitmap writer.
+// shapes, and the 8-bit bitmap file of a picture.
 #pragma once
 
 #include <cmath>
@@ -74,9 +74,10 @@ struct Picture {
 // Paints every pixel with f(u, v), averaged over samples x samples points.
 void Fill(Picture& picture, const std::function<Colour(float u, float v)>& f, int samples = 2);
 
-// Quantizes to 256 colours (median cut, then a few rounds of k-means) and
-// writes an 8-bit bitmap file. With reserveBlack, palette entry 0 is exactly
-// black and pure black pixels use it, so additive layers add nothing there.
+// Writes the picture as an 8-bit bitmap file, its colours reduced by the
+// refined median cut (common/palette_bitmap.h). With reserveBlack, palette
+// entry 0 is exactly black and pure black pixels use it, so additive layers
+// add nothing there.
 bool WriteBitmap(const Picture& picture, const std::string& path, bool reserveBlack);
 
 } // namespace paint

@@ -14,7 +14,7 @@
 #include "character/character_draw.h"
 #include "character/mesh.h"
 #include "character/scene_node.h"
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 #include "core/gl.h"
 #include "core/math3d.h"
 #include "core/settings.h"

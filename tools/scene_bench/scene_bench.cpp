@@ -16,7 +16,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 #include "core/gl.h"
 #include "core/settings.h"
 #include "core/shell_state.h"

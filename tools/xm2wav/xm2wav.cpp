@@ -2,6 +2,7 @@
 // loader, replay and mixer, filling the output ring block by block exactly
 // as the saver's mixer thread does.
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,7 +13,6 @@
 #include <vector>
 
 #include "music/mixer.h"
-#include "music/replay.h"
 #include "music/song_source.h"
 
 namespace {
@@ -36,7 +36,10 @@ void PrintUsage(FILE* out) {
                  "               it the song is rendered once through, until it comes\n"
                  "               back to a row it has played (at most 20 minutes)\n"
                  "  --rate HZ    output rate, %d to %d (default 44100)\n"
-                 "  --help       show this text\n",
+                 "  --help       show this text\n"
+                 "\n"
+                 "A render of more than 10 s shows its progress when standard error is a\n"
+                 "terminal. A MOD, S3M or IT module is refused, saying which it is.\n",
                  kMinMixRate, kMaxMixRate);
 }
 
@@ -86,45 +89,25 @@ void WavHeader(uint8_t* h, int32_t rate, uint64_t frames) {
     PutU32(h + 40, dataBytes);
 }
 
-// Watches the rows the replay plays, to end a render when the song comes
-// back to a row it has played.
-struct EndWatch {
-    std::vector<bool> visited = std::vector<bool>(256 * kMaxPatternRows);
-    bool ended = false;
-} endWatch;
-
-void WatchedTick(Song* song) {
-    const bool rowStart = song->tick == 0;
-    ReplayTick(song);
-    if (!rowStart || song->orderPosition < 0 || song->orderPosition > 255 || song->row < 0 ||
-        song->row >= kMaxPatternRows)
-        return;
-    const size_t slot = static_cast<size_t>(song->orderPosition) * kMaxPatternRows + song->row;
-    if (endWatch.visited[slot])
-        endWatch.ended = true;
-    endWatch.visited[slot] = true;
-}
-
 struct Output {
     FILE* file;
     int32_t rate;
-    int64_t total;     // frames asked for
-    int64_t written;   // frames written
-    bool untilEnd;     // stop when the song comes back
-    bool progress;     // print a progress line
-    double nextReport; // seconds
+    int64_t total;   // frames asked for
+    int64_t written; // frames written
+    bool untilEnd;   // stop when the song comes back
+    bool progress;   // a terminal watches standard error
+    // When the progress line is next due (none shown yet: the zero time).
+    std::chrono::steady_clock::time_point nextReport;
+    bool reported; // a progress line is on the terminal
     bool failed;
     const int16_t* held; // frames handed over and not yet written, in the ring
     int32_t heldCount;
 };
 
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-// WAV samples are little-endian, as the machine's own: the frames are written
-// straight from the ring, adjacent blocks together in one write.
-constexpr bool kWriteFromRing = true;
-#else
-constexpr bool kWriteFromRing = false;
-#endif
+// WAV samples are little-endian, as every machine this builds for: the
+// frames are written straight from the ring, adjacent blocks together in one
+// write.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "WAV samples are written as they are");
 
 // Writes the frames held back, if any.
 bool WriteHeld(Output& out) {
@@ -135,43 +118,54 @@ bool WriteHeld(Output& out) {
     return !out.failed;
 }
 
+// A render of more than this much audio shows its progress on a terminal.
+constexpr double kProgressAfterSeconds = 10;
+// Progress lines come at most this often.
+constexpr auto kReportInterval = std::chrono::milliseconds(250);
+
+// Shows how far the render has come on one line of standard error, at most
+// every kReportInterval (the final line, `last`, always), once it is clear
+// that the render covers more than kProgressAfterSeconds of audio.
+void Report(Output& out, bool last) {
+    if (!out.progress)
+        return;
+    const double seconds = static_cast<double>(out.written) / out.rate;
+    const double total = static_cast<double>(out.total) / out.rate;
+    if (!out.reported && (out.untilEnd ? seconds : total) <= kProgressAfterSeconds)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!last && now < out.nextReport)
+        return;
+    out.nextReport = now + kReportInterval;
+    out.reported = true;
+    const Song& song = *mixRing.currentSong;
+    if (out.untilEnd)
+        std::fprintf(stderr, "\rxm2wav: %.1f s rendered, order %d of %d   ", seconds,
+                     song.orderPosition + 1, song.songLength);
+    else
+        std::fprintf(stderr, "\rxm2wav: %.1f of %.1f s rendered (%.0f%%)   ", seconds, total,
+                     100 * seconds / total);
+    if (last)
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
 bool WriteBlock(const int16_t* frames, int32_t count, void* user) {
     Output& out = *static_cast<Output*>(user);
-    if (kWriteFromRing) {
-        // A block that does not follow the held ones ends them; so does the
-        // ring's last block, since the next fill overwrites the first.
-        if (out.heldCount > 0 && frames != out.held + 2 * out.heldCount && !WriteHeld(out))
-            return false;
-        if (out.heldCount == 0)
-            out.held = frames;
-        out.heldCount += count;
-        if (frames >= BlockPcm(mixRing.blockCount - 1) && !WriteHeld(out))
-            return false;
-    } else {
-        uint8_t bytes[4 * 4096];
-        for (int32_t done = 0; done < count;) {
-            const int32_t n = count - done < 4096 ? count - done : 4096;
-            for (int32_t i = 0; i < 2 * n; ++i)
-                PutU16(bytes + 2 * i, static_cast<uint16_t>(frames[2 * done + i]));
-            if (std::fwrite(bytes, 4, static_cast<size_t>(n), out.file) != static_cast<size_t>(n)) {
-                out.failed = true;
-                return false;
-            }
-            done += n;
-        }
-    }
+    // A block that does not follow the held ones ends them; so does the
+    // ring's last block, since the next fill overwrites the first.
+    if (out.heldCount > 0 && frames != out.held + 2 * out.heldCount && !WriteHeld(out))
+        return false;
+    if (out.heldCount == 0)
+        out.held = frames;
+    out.heldCount += count;
+    if (frames >= BlockPcm(mixRing.blockCount - 1) && !WriteHeld(out))
+        return false;
     out.written += count;
-    const double seconds = static_cast<double>(out.written) / out.rate;
-    if (out.progress && seconds >= out.nextReport) {
-        if (out.untilEnd)
-            std::fprintf(stderr, "\rrendering: %.0f s", seconds);
-        else
-            std::fprintf(stderr, "\rrendering: %.0f of %.0f s", seconds,
-                         static_cast<double>(out.total) / out.rate);
-        std::fflush(stderr);
-        out.nextReport += 5.0;
-    }
-    return !(out.untilEnd && endWatch.ended);
+    Report(out, false);
+    // Once through: until the song comes back to a row it has played (the
+    // replay counts the passes, pattern loops and delays included).
+    return !(out.untilEnd && mixRing.currentSong->passes > 0);
 }
 
 bool ParseNumber(const char* text, double low, double high, double& value) {
@@ -255,33 +249,24 @@ int main(int argc, char** argv) {
         FreeMixRing();
         return 1;
     }
-    // Large writes: a render is tens of megabytes, and a system call per
-    // few kilobytes would cost more than the mixing of them. Frames written
-    // from the ring are large already and need no copy into a buffer. (The C
-    // library may ignore a buffer size given without the buffer.)
-    static char writeBuffer[1 << 20];
-    if (kWriteFromRing)
-        std::setvbuf(file, nullptr, _IONBF, 0);
-    else
-        std::setvbuf(file, writeBuffer, _IOFBF, sizeof writeBuffer);
+    // Frames are written from the ring in large runs already: a copy into a
+    // stream buffer would only cost time.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     Output out{};
     out.file = file;
     out.rate = mixRing.mixRate;
     out.untilEnd = seconds < 0;
     out.total = total;
-    out.progress = isatty(fileno(stderr)) && out.total > 10 * out.rate;
-    out.nextReport = 5.0;
+    out.progress = isatty(fileno(stderr));
     uint8_t header[44];
     WavHeader(header, out.rate, 0);
     out.failed = std::fwrite(header, 1, sizeof header, file) != sizeof header;
     if (!out.failed) {
-        if (out.untilEnd)
-            song->tickHandler = WatchedTick;
         RenderSong(song, out.total, WriteBlock, &out);
         WriteHeld(out);
+        if (out.reported)
+            Report(out, true);
     }
-    if (out.progress)
-        std::fprintf(stderr, "\n");
     if (!out.failed) {
         WavHeader(header, out.rate, static_cast<uint64_t>(out.written));
         out.failed = std::fseek(file, 0, SEEK_SET) != 0 ||

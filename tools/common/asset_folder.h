@@ -1,4 +1,5 @@
-// Host resource source over a folder of generated assets.
+// Resource source over a folder of generated assets: how the host tools and
+// tests that draw the scene find the assets.
 //
 // Files are named "<type in lower case>-<id>.<any extension>", for example
 // "qtnresource-107.bin", "voxaresource-123.xm" or "bitmap-108.bmp". Bitmap

@@ -1,27 +1,10 @@
-#include "core/asset_folder.h"
+#include "common/asset_folder.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 
-namespace {
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    bytes.clear();
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
-}
-
-} // namespace
+#include "common/file_bytes.h"
 
 std::string AssetFolder::FileStem(const char* typeName, int id) {
     std::string stem;
@@ -47,7 +30,7 @@ bool AssetFolder::Find(const char* typeName, int id, ResourceBytes& out) {
         }
         closedir(dir);
         std::vector<uint8_t> bytes;
-        if (match.empty() || !ReadWholeFile(folder_ + "/" + match, bytes))
+        if (match.empty() || !common::ReadWholeFile((folder_ + "/" + match).c_str(), bytes))
             return false;
         const bool isBitmap = std::strcmp(typeName, kBitmapResourceType) == 0;
         if (isBitmap) {

@@ -5,6 +5,8 @@
 
 #include <mmsystem.h>
 
+#include <cstdio>
+
 #include "music/wave_device.h"
 
 namespace {
@@ -13,6 +15,15 @@ HWAVEOUT device = nullptr;
 WAVEHDR header = {};
 HANDLE thread = nullptr;
 void (*threadBody)() = nullptr;
+char lastError[192] = "";
+
+// The system's words for a failed waveOut call.
+void NoteError(const char* step, MMRESULT result) {
+    char text[MAXERRORLENGTH] = "";
+    if (waveOutGetErrorTextA(result, text, sizeof text) != MMSYSERR_NOERROR)
+        std::snprintf(text, sizeof text, "error %u", static_cast<unsigned>(result));
+    std::snprintf(lastError, sizeof lastError, "wave mapper: %s: %s", step, text);
+}
 
 bool Open(int32_t rate) {
     WAVEFORMATEX format = {};
@@ -24,8 +35,12 @@ bool Open(int32_t rate) {
     format.nAvgBytesPerSec = static_cast<DWORD>(rate) * 4;
     format.cbSize = 0;
     HWAVEOUT opened = nullptr;
-    if (waveOutOpen(&opened, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
+    const MMRESULT result = waveOutOpen(&opened, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL);
+    if (result != MMSYSERR_NOERROR) {
+        NoteError("cannot open it", result);
         return false;
+    }
+    lastError[0] = '\0';
     device = opened;
     return true;
 }
@@ -37,24 +52,31 @@ void Unprepare() {
 }
 
 bool Play(const void* ring, uint32_t bytes) {
-    if (device == nullptr)
+    if (device == nullptr) {
+        NoteError("cannot play", MMSYSERR_INVALHANDLE);
         return false;
+    }
     header = WAVEHDR{};
     header.lpData = static_cast<LPSTR>(const_cast<void*>(ring));
     header.dwBufferLength = bytes;
     header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
     header.dwLoops = 0xFFFFFFFF;
-    if (waveOutPrepareHeader(device, &header, sizeof header) != MMSYSERR_NOERROR) {
+    MMRESULT result = waveOutPrepareHeader(device, &header, sizeof header);
+    if (result != MMSYSERR_NOERROR) {
+        NoteError("cannot prepare the ring", result);
         header.dwFlags = 0;
         return false;
     }
     // The loop marks must survive the preparation on every driver.
     header.dwFlags |= WHDR_BEGINLOOP | WHDR_ENDLOOP;
-    if (waveOutWrite(device, &header, sizeof header) != MMSYSERR_NOERROR) {
+    result = waveOutWrite(device, &header, sizeof header);
+    if (result != MMSYSERR_NOERROR) {
+        NoteError("cannot play the ring", result);
         waveOutReset(device);
         Unprepare();
         return false;
     }
+    lastError[0] = '\0';
     return true;
 }
 
@@ -117,8 +139,12 @@ void SleepFor(int32_t milliseconds) {
     Sleep(static_cast<DWORD>(milliseconds));
 }
 
-const WaveDevice waveOutDevice = {Open,  Play,        Position,  Stop,
-                                  Close, StartThread, EndThread, SleepFor};
+const char* LastError() {
+    return lastError;
+}
+
+const WaveDevice waveOutDevice = {Open,        Play,      Position, Stop,     Close,
+                                  StartThread, EndThread, SleepFor, LastError};
 
 } // namespace
 

@@ -1,5 +1,6 @@
-// Host bitmap loading: the resource bytes through the installed resource
-// source, decoded by the portable decoder.
+// Bitmap loading where the system has no decoder to offer (every platform
+// but Windows): the resource bytes through the installed resource source,
+// decoded by the portable decoder.
 #include "core/resources.h"
 #include "terrain/textures.h"
 

@@ -9,8 +9,10 @@
 namespace {
 
 NullWaveState state;
+const char* error = "";
 
 bool Open(int32_t rate) {
+    error = state.refuseOpen ? "null device: refused to open, as told" : "";
     if (state.refuseOpen)
         return false;
     state.isOpen = true;
@@ -20,7 +22,10 @@ bool Open(int32_t rate) {
 }
 
 bool Play(const void* ring, uint32_t bytes) {
-    if (state.refusePlay || !state.isOpen)
+    error = !state.isOpen      ? "null device: not open"
+            : state.refusePlay ? "null device: refused to play, as told"
+                               : "";
+    if (error[0] != '\0')
         return false;
     state.playing = true;
     state.ring = ring;
@@ -68,7 +73,12 @@ void SleepFor(int32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-const WaveDevice nullDevice = {Open, Play, Position, Stop, Close, StartThread, EndThread, SleepFor};
+const char* LastError() {
+    return error;
+}
+
+const WaveDevice nullDevice = {Open,        Play,      Position, Stop,     Close,
+                               StartThread, EndThread, SleepFor, LastError};
 
 } // namespace
 
@@ -91,6 +101,7 @@ void ResetNullWave() {
     state.position.store(0);
     state.unit.store(WaveUnit::Bytes);
     state.sleeps.store(0);
+    error = "";
 }
 
 void NullWaveAdvance(uint32_t count) {

@@ -1,4 +1,4 @@
-#include "core/resources_embedded.h"
+#include "core/embedded_resources.h"
 
 namespace {
 
