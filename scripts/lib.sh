@@ -10,6 +10,7 @@
 #              server with a null sink "capture" as its default, recorded
 #   Wine       wine_env, wine_prefix, wine_stop: the environment every Wine
 #              run here uses, a prepared (or fresh) prefix, its server ended
+#   web        web_serve: a folder served over HTTP on 127.0.0.1
 # Sourcing it sets no shell options and installs one EXIT trap (see at_exit).
 # With TAZRO_TRACE=FOLDER set, each script that sources it writes every
 # command it runs, with the time, to FOLDER/NAME.PID.trace (where does a
@@ -211,20 +212,20 @@ stop_pid() {
 # and so on), one process id a line.
 descendants() {
     local stat line pid parent
-    local -A children=()
+    local -A kids=()
     for stat in /proc/[0-9]*/stat; do
         { read -r line <"$stat"; } 2>/dev/null || continue
         pid=${line%% *}
         line=${line##*) }
         parent=${line#* }
         parent=${parent%% *}
-        children[$parent]+=" $pid"
+        kids[$parent]+=" $pid"
     done
     local queue=("$1") next
     while [ ${#queue[@]} -gt 0 ]; do
         next=${queue[0]}
         queue=("${queue[@]:1}")
-        for pid in ${children[$next]:-}; do
+        for pid in ${kids[$next]:-}; do
             echo "$pid"
             queue+=("$pid")
         done
@@ -242,6 +243,7 @@ spawn() {
     shift 2
     rm -f "$dir/$name.rc" "$dir/$name.pid"
     (
+        # shellcheck disable=SC2016 # the inner shell's own $$, $0 and $@
         timeout -k 5 "$seconds" sh -c 'echo $$ >"$0"; exec "$@"' "$dir/$name.pid" "$@" \
             >"$dir/$name.out" 2>"$dir/$name.err"
         echo $? >"$dir/$name.rc.new"
@@ -290,15 +292,15 @@ trap 'exit 143' TERM
 # takes its number atomically (its lock file): when another one took it
 # meanwhile, ours ends at once and the next number is tried.
 xvfb_start() {
-    local screens=() n=0 geometry
+    local screen_options=() n=0 geometry
     [ $# -gt 0 ] || set -- 1024x768x24
     for geometry in "$@"; do
-        screens+=(-screen "$n" "$geometry")
+        screen_options+=(-screen "$n" "$geometry")
         n=$((n + 1))
     done
     for ((n = 100; n < 1000; n++)); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        timeout -k 5 "${XVFB_TIMEOUT:-3600}" Xvfb ":$n" "${screens[@]}" -nolisten tcp \
+        timeout -k 5 "${XVFB_TIMEOUT:-3600}" Xvfb ":$n" "${screen_options[@]}" -nolisten tcp \
             >/dev/null 2>&1 &
         XVFB_PID=$!
         WAIT_STEP=0.05 wait_for 30 _xvfb_settled "$n"
@@ -420,4 +422,29 @@ wine_stop() {
     [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || return 0
     bounded -s 20 wineserver -k 2>/dev/null || true
     return 0
+}
+
+# --- web ------------------------------------------------------------------------
+
+# web_serve FOLDER [PORT] [SECONDS]: serves FOLDER over HTTP on 127.0.0.1
+# (scripts/serve_web.py, on PORT, or a free port when it is 0, the default,
+# or taken) in the background, under a timeout of SECONDS (3600), ended with
+# the script; its files web-server.* are in TAZRO_WORK. WEB_URL is the
+# page's address once it serves; false when it does not within ten seconds.
+web_serve() {
+    spawn web-server "${3:-3600}" python3 "$TAZRO_TOP/scripts/serve_web.py" "$1" "${2:-0}"
+    # shellcheck disable=SC2034 # for the caller
+    WEB_SERVER_PID=$SPAWNED
+    WEB_URL=
+    WAIT_STEP=0.05 wait_for 10 _web_url || {
+        echo "the page's server did not start; see $TAZRO_WORK/web-server.err" >&2
+        return 1
+    }
+    # shellcheck disable=SC2034 # for the caller
+    WEB_URL=$(_web_url)
+}
+
+# _web_url: the address the server printed first.
+_web_url() {
+    head -n 1 "$TAZRO_WORK/web-server.out" 2>/dev/null | grep '^http'
 }

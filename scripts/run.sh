@@ -34,28 +34,16 @@ if [ $web = 1 ]; then
     cmake --build --preset host -j "${JOBS:-$(nproc)}"
     cmake --preset web >/dev/null
     cmake --build --preset web -j "${JOBS:-$(nproc)}"
-    python3 scripts/serve_web.py build/web "${PORT:-8000}" >build/web/server.txt 2>&1 &
-    server=$!
-    trap 'kill $server 2>/dev/null' EXIT
-    url=
-    for i in $(seq 1 100); do
-        url=$(head -n 1 build/web/server.txt)
-        [ -n "$url" ] && break
-        sleep 0.1
-    done
-    if [ -z "$url" ]; then
-        echo "The page's server did not start; see build/web/server.txt." >&2
-        exit 1
+    if has_display; then
+        echo "Serving the web edition at the address below: open it in a browser; Ctrl+C ends the server."
+        exec python3 scripts/serve_web.py build/web "${PORT:-8000}"
     fi
-    echo "The web edition is served at $url"
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-        echo "Open that address in a browser; Ctrl+C ends the server."
-        wait $server
-        exit 0
-    fi
+    TAZRO_WORK=$top/build/web
+    web_serve build/web "${PORT:-8000}" 300 || exit 1
+    echo "The web edition is served at $WEB_URL"
     echo "No display: playing it for ten seconds in headless Chromium ..."
     mkdir -p out
-    timeout 180 node scripts/web_page.js run "$url" out
+    bounded -s 180 node scripts/web_page.js run "$WEB_URL" out
     exit $?
 fi
 if [ $native = 1 ]; then
