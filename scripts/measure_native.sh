@@ -15,7 +15,7 @@
 # Usage: scripts/measure_native.sh [SECONDS]
 #        scripts/measure_native.sh --peers [SECONDS]
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 top=$PWD
 . scripts/lib.sh
 
@@ -115,6 +115,7 @@ SWAPCOUNT
 
     xvfb_start 1024x768x24 || return 1
     local display=$XVFB_DISPLAY
+    # shellcheck disable=SC2034 # where spawn keeps its files
     TAZRO_WORK=$work
 
     # peers_run SECONDS COMMAND...: PEERS_LINE is "fps cpu_per_second
@@ -139,7 +140,7 @@ SWAPCOUNT
             }')
     }
     peers_ticks() { # PID: user + system ticks of all its threads
-        awk '{ sub(/^.*\) /, ""); print $12 + $13 }' /proc/$1/stat 2>/dev/null
+        awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat" 2>/dev/null
     }
     peers_swaps() { # FILE: the count in it
         [ -s "$1" ] && od -An -tu8 "$1" | tr -d ' ' || echo 0
@@ -148,17 +149,19 @@ SWAPCOUNT
     echo "Processor time per frame, each program alone with --root on a 1024 x 768 display,"
     echo "30 frames per second, $seconds s a run; $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
     printf '%-24s %6s %12s %14s\n' program fps "cpu s per s" "cpu ms/frame"
-    local round peer results=$work/results.txt
+    local peer figures results=$work/results.txt
     : >"$results"
-    for round in 1 2 3; do
+    for _ in 1 2 3; do
         peers_run "$seconds" "$native" --root --no-musica --delay 0
         echo "tazroscr $PEERS_LINE" >>"$results"
-        printf '%-24s %6s %12s %14s\n' "tazroscr --no-musica" $PEERS_LINE
+        read -ra figures <<<"$PEERS_LINE"
+        printf '%-24s %6s %12s %14s\n' "tazroscr --no-musica" "${figures[@]}"
         for peer in $peers; do
-            [ -x $hackdir/$peer ] || continue
-            peers_run "$seconds" $hackdir/$peer --root --delay 0
+            [ -x "$hackdir/$peer" ] || continue
+            peers_run "$seconds" "$hackdir/$peer" --root --delay 0
             echo "$peer $PEERS_LINE" >>"$results"
-            printf '%-24s %6s %12s %14s\n' "$peer" $PEERS_LINE
+            read -ra figures <<<"$PEERS_LINE"
+            printf '%-24s %6s %12s %14s\n' "$peer" "${figures[@]}"
         done
     done
     stop_pid "$XVFB_PID"
@@ -211,7 +214,7 @@ echo "Display $DISPLAY, 1024 x 768, $seconds s a run; $(nproc) processors, load 
 # One run of each first, so that both start from warm caches.
 timeout 60 "$xprobe" measure 1 448 320 128 128 -- "$native" --root >/dev/null 2>&1
 timeout 60 "$xprobe" measure 1 448 320 128 128 -- wine "$scr" /s >/dev/null 2>&1
-for round in 1 2; do
+for _ in 1 2; do
     measure "native --root --delay 0" "$native" --root --delay 0
     measure "native own window --delay 0" "$native" --delay 0
     measure "Wine tazroscr.scr /s" wine "$scr" /s
@@ -220,6 +223,7 @@ measure "native --root (default delay)" "$native" --root
 
 # The mixer thread's share of one processor while playing: its processor time
 # (user and system, from /proc) over a stretch of the run.
+# shellcheck disable=SC2034 # where spawn keeps its files
 TAZRO_WORK=$work
 spawn mixer-run $((seconds + 60)) "$native" --root
 pid=$SPAWNED
@@ -237,11 +241,11 @@ if wait_for 10 mixer_task >/dev/null; then
     # A second of playing first, past the start's own work.
     sleep 1
     m0=$(ticks "$mixer/stat")
-    p0=$(ticks /proc/$pid/stat)
+    p0=$(ticks "/proc/$pid/stat")
     t0=$(now)
     sleep "$seconds"
     m1=$(ticks "$mixer/stat")
-    p1=$(ticks /proc/$pid/stat)
+    p1=$(ticks "/proc/$pid/stat")
     span=$(elapsed "$t0")
     awk -v m0="$m0" -v m1="$m1" -v p0="$p0" -v p1="$p1" -v hz="$(getconf CLK_TCK)" -v t="$span" \
         'BEGIN { printf "%-34s mixer_thread_share %.2f%% process_share %.1f%% over %.1f s\n",
