@@ -436,7 +436,7 @@ web_serve() {
     # shellcheck disable=SC2034 # for the caller
     WEB_SERVER_PID=$SPAWNED
     WEB_URL=
-    WAIT_STEP=0.05 wait_for 10 _web_url || {
+    WAIT_STEP=0.05 wait_for 10 _web_url >/dev/null || {
         echo "the page's server did not start; see $TAZRO_WORK/web-server.err" >&2
         return 1
     }
