@@ -9,7 +9,7 @@
 # run it in; the other tests (tools, generators, scripts) run through CTest.
 # Ends with one "unit: N passed, M failed" line over both.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 . scripts/lib.sh
 preset=${1:?usage: tests/unit_tests.sh PRESET}
 jobs=${JOBS:-$(nproc)}

@@ -6,6 +6,7 @@
 # strange stored values. Screenshots of both dialogs land in the work folder
 # (and in $DIALOG_SHOTS when set).
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin dialogs
 # A dialog stays open while it is inspected: give each run more time than the
@@ -65,6 +66,7 @@ combo_items() {
 shot() {
     local rect
     rect=$(driver info "$2" | field rect)
+    # shellcheck disable=SC2086 # split into the edges
     set -- "$1" $rect
     screenshot "$E2E_WORK/screen.png"
     bounded convert "$E2E_WORK/screen.png" -crop "$(($4 - $2 + 8))x$(($5 - $3 + 8))+$(($2 - 4))+$(($3 - 4))" \
@@ -85,7 +87,8 @@ layout_matches() {
     local client
     client=$(driver info "$1" | field client)
     driver controls "$1" >"$E2E_WORK/layout.txt"
-    perl -e '
+    # shellcheck disable=SC2016 # Perl's own variables
+    bounded perl -e '
         my ($cw, $ch, $dw, $dh, $table, $file) = @ARGV;
         my $bx = int($cw * 4 / $dw + 0.5);
         my $by = int($ch * 8 / $dh + 0.5);
@@ -141,10 +144,14 @@ check "no argument: the dialog has no owner" [ "$(echo "$facts" | field owner)" 
 style=$(echo "$facts" | field style)
 check "the dialog is a pop-up with a thin border and no caption ($style)" \
     bits "$style" 0x80C00000 0x80800000
-check "the dialog is centred on the screen" perl -e '
-    my ($l, $t, $r, $b, $w, $h) = @ARGV;
-    exit((abs($l + $r - $w) <= 1 && abs($t + $b - $h) <= 1) ? 0 : 1)' \
-    $(echo "$facts" | field rect) $(echo "$facts" | field screen)
+# centred: the dialog's edges are as far from the screen's, to a pixel.
+centred() {
+    local l t r b w h
+    read -r l t r b <<<"$(echo "$facts" | field rect)"
+    read -r w h <<<"$(echo "$facts" | field screen)"
+    [ -n "$b" ] && [ -n "$h" ] && in_range $((l + r - w)) -1 1 && in_range $((t + b - h)) -1 1
+}
+check "the dialog is centred on the screen" centred
 check "every control of dialog 108 sits at its place in dialog units" \
     layout_matches "$DLG" 186 185 "$CONFIG_LAYOUT"
 styles=$(driver controls "$DLG")
@@ -286,7 +293,7 @@ check "the credits show bitmaps 110 127 112 113 116 119 119 at their sizes ($pic
 shot credits-dialog "$credits"
 # Pixel for pixel as the generator drew them: nothing squeezed or recoloured.
 pictures_exact() {
-    local facts left top width height border ids=(110 127 112 113 116 119 119) i=0 bad=0
+    local facts left top width border ids=(110 127 112 113 116 119 119) i=0 bad=0
     facts=$(driver info "$credits")
     read -r left top _ _ <<<"$(echo "$facts" | field rect)"
     read -r width _ <<<"$(echo "$facts" | field client)"

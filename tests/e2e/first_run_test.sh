@@ -4,11 +4,13 @@
 # the saver on a virtual display, exit 0, and leave a screenshot of the scene
 # and a recording of the music in out/ (the run script's own output folder).
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_work first_run
 # A prefix of this test's own, which does not exist yet.
 export WINEPREFIX=$E2E_WORK/prefix
 unset DISPLAY
+# shellcheck disable=SC2016 # evaluated at the exit
 at_exit 'rm -rf "$WINEPREFIX"'
 echo "# $E2E_NAME (prefix $WINEPREFIX, no display)"
 

@@ -13,6 +13,7 @@
 # (they share the run's Wine prefix) and the others beside them; a script
 # with the line "# test.sh: quiet" runs when nothing else does.
 
+# shellcheck source=../../scripts/lib.sh
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
 E2E_TOP=$TAZRO_TOP
 E2E_BUILD=${E2E_BUILD:-$E2E_TOP/build/windows}
@@ -77,6 +78,7 @@ e2e_begin() {
         wine_prefix "$WINEPREFIX" || exit 1
     else
         wine_prefix "$E2E_WORK/prefix" fresh || exit 1
+        # shellcheck disable=SC2016 # evaluated at the exit
         at_exit 'rm -rf "$E2E_WORK/prefix"'
     fi
     # A Wine session keeps the display it started on: one left from before
@@ -125,7 +127,7 @@ driver() {
         driver_once "$@"
         return
     fi
-    local IFS=$'\t' line output= code=
+    local IFS=$'\t' line output='' code=''
     printf '%s\n' "$*" >&7
     # No command waits longer than 60 s by itself.
     while IFS= read -r -t 90 line <&8; do
@@ -170,6 +172,7 @@ host_window() {
     local name=host-$RANDOM
     spawn "$name" 150 wine "$DRIVER" host-window "$@"
     wait_for 10 _host_handle "$name" >/dev/null
+    # shellcheck disable=SC2034 # for the caller
     HOST=$(_host_handle "$name")
 }
 
@@ -182,6 +185,7 @@ _host_handle() {
 # reg_dword NAME VALUE: stores a REG_DWORD (VALUE a number, 0x for hex).
 reg_dword() {
     local v=$(($2))
+    # shellcheck disable=SC2046 # four bytes, four arguments
     driver reg-set "$SETTINGS_SUBKEY" "$1" 4 \
         $(printf '%02x %02x %02x %02x' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) \
             $((v >> 24 & 255))) >/dev/null
@@ -193,6 +197,7 @@ reg_bytes() {
 }
 
 # reg_clear [NAME]: removes a stored setting, or all of them.
+# shellcheck disable=SC2120 # NAME is optional
 reg_clear() {
     driver reg-delete "$SETTINGS_SUBKEY" "$@" >/dev/null
 }
@@ -214,6 +219,7 @@ reg_value() {
 saver_start() {
     spawn saver "${SAVER_TIMEOUT:-60}" wine "$SCR" "$@"
     SAVER_PID=$SPAWNED
+    # shellcheck disable=SC2034 # for the caller
     SAVER_STARTED=$(now)
 }
 

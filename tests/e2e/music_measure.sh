@@ -5,6 +5,7 @@
 # Not part of the test run (it takes over two minutes):
 #   bash tests/e2e/music_measure.sh [SECONDS]
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin music-measure
 
@@ -46,6 +47,6 @@ echo "samples at full scale (clipped): $clipped"
 # matched against the music from 30 s on.
 bounded sox "$E2E_WORK/music.wav" "$E2E_WORK/opening.wav" trim 0 12
 bounded sox "$E2E_WORK/music.wav" "$E2E_WORK/later.wav" trim 30
-perl "$HERE/wav_match.pl" "$E2E_WORK/opening.wav" "$E2E_WORK/later.wav" 10 90 50 >"$E2E_WORK/loop.txt"
-loop=$(perl -e 'printf "%.2f", $ARGV[0] + 30' -- "$(field offset <"$E2E_WORK/loop.txt")")
+bounded -s 120 perl "$HERE/wav_match.pl" "$E2E_WORK/opening.wav" "$E2E_WORK/later.wav" 10 90 50 >"$E2E_WORK/loop.txt"
+loop=$(awk -v o="$(field offset <"$E2E_WORK/loop.txt")" 'BEGIN { printf "%.2f", o + 30 }')
 echo "the song's opening returns after $loop s (correlation $(field correlation <"$E2E_WORK/loop.txt"), next best $(field runner_up <"$E2E_WORK/loop.txt"))"

@@ -9,6 +9,7 @@
 # machine otherwise quiet:
 # test.sh: quiet
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin music
 
@@ -26,6 +27,7 @@ fi
 # The prefix's windows are unmanaged (e2e_begin), so that the exit times
 # below are the program's own. The audio driver set off at the end is
 # restored.
+# shellcheck disable=SC2016 # evaluated at the exit
 at_exit 'driver reg-delete "$DRIVERS_SUBKEY" Audio'
 
 # set_musica 0|1: stores musica as the configuration dialog does (a one-byte
@@ -117,7 +119,7 @@ check "/s with music ends within a second of the key press ($on_exit s)" num "$o
 record_stop
 check "/s with musica on prints nothing" [ ! -s "$E2E_WORK/saver.out" ]
 
-perl "$HERE/wav_match.pl" "$E2E_WORK/reference.wav" "$E2E_WORK/on.wav" 10 8 50 \
+bounded -s 120 perl "$HERE/wav_match.pl" "$E2E_WORK/reference.wav" "$E2E_WORK/on.wav" 10 8 50 \
     >"$E2E_WORK/match.txt" 2>&1
 sed 's/^/# match: /' "$E2E_WORK/match.txt"
 on_peak=$(peak "$E2E_WORK/on.wav")

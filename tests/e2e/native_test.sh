@@ -7,6 +7,7 @@
 # file device against xm2wav's render; no sound device; the stop signals
 # before the first frame and while playing; the X connection closing.
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 
 NATIVE_BUILD=${NATIVE_BUILD:-$E2E_TOP/build/host}

@@ -3,6 +3,7 @@
 # run over the first seconds of the camera tour, and of a preview run inside a
 # host window of ours, measured region by region with ImageMagick.
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin scene
 

@@ -2,17 +2,19 @@
 # The real screen saver under Wine: full-screen and preview runs, how input
 # ends them, failed window creation, and the frame rate stored afterwards.
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin shell
 
 # dword_float HEX: the float whose bit pattern is that REG_DWORD.
 dword_float() {
-    perl -e 'printf "%.6g\n", unpack("f", pack("L", hex(shift)))' "$1"
+    bounded perl -e 'printf "%.6g\n", unpack("f", pack("L", hex(shift)))' "$1"
 }
 
 # dword_bytes_float "4 4 B0 B1 B2 B3": the float whose bit pattern a stored
 # REG_DWORD holds.
 dword_bytes_float() {
+    # shellcheck disable=SC2086 # split into the fields
     set -- $1
     dword_float "$6$5$4$3"
 }

@@ -15,6 +15,7 @@
 # second.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=lib.sh
 . "$HERE/lib.sh"
 E2E_NAME=xscreensaver
 PROGRAM=${TAZROSCR:-$E2E_TOP/build/host/tazroscr}
@@ -35,6 +36,7 @@ DAEMON_PID=
 # What this script started ends by process id at its exit (the daemon, and
 # with it the hack it runs, the sound server, the virtual display); the
 # daemon is asked to leave first.
+# shellcheck disable=SC2016 # evaluated at the exit
 at_exit '[ -z "$DAEMON_PID" ] || as_user 10 xscreensaver-command -exit >/dev/null 2>&1'
 
 # as_user SECONDS COMMAND...: runs COMMAND as the daemon's user, under a
@@ -193,7 +195,7 @@ check "the hack played into the ALSA file device ($(stat -c %s "$raw" 2>/dev/nul
     [ "$(stat -c %s "$raw" 2>/dev/null || echo 0)" -gt 1764000 ]
 bounded sox -t raw -r 44100 -e signed -b 16 -c 2 -L "$raw" "$WORK/music.wav" 2>/dev/null
 bounded -s 120 "$XM2WAV" "$SONG" "$WORK/reference.wav" --seconds 30 >/dev/null 2>&1
-perl "$HERE/wav_match.pl" "$WORK/reference.wav" "$WORK/music.wav" 8 4 50 >"$WORK/match.txt" 2>&1
+bounded -s 120 perl "$HERE/wav_match.pl" "$WORK/reference.wav" "$WORK/music.wav" 8 4 50 >"$WORK/match.txt" 2>&1
 sed 's/^/# match: /' "$WORK/match.txt"
 match() { field "$1" <"$WORK/match.txt"; }
 check "the played music matches xm2wav's render piece by piece (median $(match piece_median))" \

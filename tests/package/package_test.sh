@@ -6,6 +6,7 @@
 # files, the read-me, and the version resource of the .scr in it.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../e2e/lib.sh
 . "$HERE/../e2e/lib.sh"
 OUT=${PACKAGES:-$E2E_TOP/build/packages}
 e2e_work package-test "$E2E_TOP/build"
@@ -101,7 +102,7 @@ check "the settings file parses (xmllint)" xmllint --noout "$xml"
 # A <file> is set to a folder with a module in it (the embedded song's).
 mkdir -p "$WORK/music"
 cp "$E2E_TOP/build/assets/voxaresource-123.xm" "$WORK/music/"
-perl "$HERE/xml_commands.pl" "$xml" "$WORK/music" >"$WORK/commands.txt" 2>&1
+bounded perl "$HERE/xml_commands.pl" "$xml" "$WORK/music" >"$WORK/commands.txt" 2>&1
 check "command lines come out of the settings file ($(wc -l <"$WORK/commands.txt"))" \
     [ "$(wc -l <"$WORK/commands.txt")" -ge 2 ]
 check "one of them sets the music file (a <file>) to the folder" \
@@ -173,7 +174,7 @@ check "the read-me says how to install, in Spanish and in English" \
 
 wrestool -x --raw --type=16 "$scr" >"$WORK/version.res" 2>/dev/null
 wrestool -x --raw --type=6 --name=1 "$scr" >"$WORK/strings.res" 2>/dev/null
-perl "$HERE/version_info.pl" "$WORK/version.res" "$WORK/strings.res" >"$WORK/version.txt" 2>&1
+bounded perl "$HERE/version_info.pl" "$WORK/version.res" "$WORK/strings.res" >"$WORK/version.txt" 2>&1
 sed 's/^/# resource: /' "$WORK/version.txt"
 info() { awk -v k="$1" 'index($0, k " ") == 1 { print substr($0, length(k) + 2); exit }' \
     "$WORK/version.txt"; }
