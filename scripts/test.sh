@@ -13,7 +13,7 @@
 # Each suite's time and counts are printed as it ends; the closing line is
 # one "N passed, M failed" over all suites.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 . scripts/lib.sh
 top=$TAZRO_TOP
 jobs=${JOBS:-$(nproc)}
@@ -28,6 +28,13 @@ for preset in host-tsan fuzz web; do
 done
 
 logs=build/test-logs
+# Each suite's time in the previous run, to start the longest first.
+declare -A before=()
+for result in "$logs"/*.result; do
+    [ -f "$result" ] || continue
+    read -r _ seconds _ <"$result"
+    before[$(basename "$result" .result)]=$seconds
+done
 rm -rf "$logs"
 mkdir -p "$logs"
 : >"$logs/order"
@@ -75,50 +82,89 @@ suite() {
 }
 
 # The end-to-end scripts that share the run's Wine prefix (they call
-# e2e_begin) run one after another in the Wine lane; the others (with a
-# prefix, a display and a sound server of their own) in the other lane. A
-# script marked "# test.sh: quiet" (it records sound in real time) runs at
-# the end of the Wine lane, once the other lane has ended.
+# e2e_begin) run one after another in the Wine lane. The other suites (the
+# end-to-end scripts with a prefix, a display and a sound server of their
+# own, the packages, the host tests) wait in a queue, the longest in the
+# previous run first: the other lane takes them one at a time, and so does
+# the Wine lane once its own scripts have run. A script marked
+# "# test.sh: quiet" (it records sound in real time) runs at the end of the
+# Wine lane, once the queue is empty and the other lane has ended.
 wine_scripts=()
-other_scripts=()
 quiet_scripts=()
+queued=(packages host-unit host-asan host-tsan debian-xm fuzz-smoke)
 for script in tests/e2e/*_test.sh; do
     if grep -q '^# test.sh: quiet' "$script"; then
         quiet_scripts+=("$script")
     elif grep -q '^e2e_begin ' "$script"; then
         wine_scripts+=("$script")
     else
-        other_scripts+=("$script")
+        queued+=("$script")
     fi
 done
+
+# suite_name ENTRY: the suite's name of a queue entry (a script's, or the
+# entry itself).
+suite_name() {
+    case $1 in
+    *.sh) echo "e2e-$(basename "$1" .sh)" ;;
+    *) echo "$1" ;;
+    esac
+}
+
+# The queue, one entry a line, the longest first (unknown ones first of all).
+for entry in "${queued[@]}"; do
+    echo "${before[$(suite_name "$entry")]:-9999} $entry"
+done | sort -s -k1,1 -rn | cut -d' ' -f2- >"$logs/queue"
+
+# take: the next entry of the queue, taken from it; false when it is empty.
+take() {
+    # shellcheck disable=SC2016 # the file is the inner shell's $0
+    bounded flock -w 20 "$logs/queue.lock" sh -c 'head -n 1 "$0" | grep . && sed -i 1d "$0"' "$logs/queue"
+}
 
 # e2e SCRIPT: one end-to-end script as a suite.
 e2e() {
     suite "e2e-$(basename "$1" .sh)" bounded -s 900 bash "$1"
 }
 
-# The lane of the suites with displays of their own, then of the host tests.
-lane_other() {
-    local script
-    for script in "${other_scripts[@]}"; do
-        e2e "$script"
+# run ENTRY: one suite of the queue, outside the Wine lane's prefix.
+run() {
+    (
+        unset WINEPREFIX
+        case $1 in
+        # Both packages, made by CPack and checked: contents, lintian, an
+        # install into a throw-away root, the command lines of the
+        # XScreenSaver settings file.
+        packages) suite packages sh -c 'bash scripts/package.sh && bash tests/package/package_test.sh' ;;
+        host-unit) suite host-unit bash tests/unit_tests.sh host ;;
+        host-asan) suite host-asan bash tests/unit_tests.sh host-asan ;;
+        # The mixer thread over the null device: start, stop, second start,
+        # failures.
+        host-tsan) suite host-tsan ctest --preset host-tsan ;;
+        # Real modules from Debian's game data, rendered under the sanitizers.
+        debian-xm) suite debian-xm bounded -s 1200 sh tests/music/debian_xm.sh build/asan/tools/xm2wav/xm2wav ;;
+        # Every fuzz target over its kept corpus (regressions included).
+        fuzz-smoke) suite fuzz-smoke bash scripts/fuzz.sh --replay ;;
+        *) e2e "$1" ;;
+        esac
+    )
+}
+
+# drain: runs the queue's suites until it is empty.
+drain() {
+    local entry
+    while entry=$(take); do
+        run "$entry"
     done
-    # Both packages, made by CPack and checked: contents, lintian, an install
-    # into a throw-away root, the command lines of the XScreenSaver settings
-    # file.
-    suite packages sh -c 'bash scripts/package.sh && bash tests/package/package_test.sh'
-    suite host-unit bash tests/unit_tests.sh host
-    suite host-asan bash tests/unit_tests.sh host-asan
-    # The mixer thread over the null device: start, stop, second start, failures.
-    suite host-tsan ctest --preset host-tsan
-    # Real modules from Debian's game data, rendered under the sanitizers.
-    suite debian-xm bounded -s 1200 sh tests/music/debian_xm.sh build/asan/tools/xm2wav/xm2wav
-    # Every fuzz target over its kept corpus (regressions included).
-    suite fuzz-smoke bash scripts/fuzz.sh --replay
+}
+
+# The other lane: the queue.
+lane_other() {
+    drain
 }
 
 # The Wine lane: one fresh prefix for the core tests under Wine and the
-# end-to-end scripts that share it.
+# end-to-end scripts that share it; then the queue.
 lane_wine() {
     export WINEPREFIX=$top/build/windows/e2e/prefix
     local start script
@@ -131,6 +177,7 @@ lane_wine() {
     for script in "${wine_scripts[@]}"; do
         e2e "$script"
     done
+    drain
     wait "$other_lane"
     for script in "${quiet_scripts[@]}"; do
         e2e "$script"
