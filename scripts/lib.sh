@@ -290,7 +290,9 @@ trap 'exit 143' TERM
 # 100 on (the low ones are where programs look for a real display). Sets
 # XVFB_DISPLAY (":N") and XVFB_PID once it takes connections. The server
 # takes its number atomically (its lock file): when another one took it
-# meanwhile, ours ends at once and the next number is tried.
+# meanwhile (a script that looked at the same moment), ours ends at once, and
+# the other one answers on that number; so a number is ours only when its
+# lock names our server, and else the next one is tried.
 xvfb_start() {
     local screen_options=() n=0 geometry
     [ $# -gt 0 ] || set -- 1024x768x24
@@ -304,20 +306,32 @@ xvfb_start() {
             >/dev/null 2>&1 &
         XVFB_PID=$!
         WAIT_STEP=0.05 wait_for 30 _xvfb_settled "$n"
-        if alive "$XVFB_PID"; then
+        if _xvfb_ours "$n"; then
             started "$XVFB_PID"
             XVFB_DISPLAY=:$n
             return 0
         fi
-        wait "$XVFB_PID" 2>/dev/null
+        stop_pid "$XVFB_PID"
     done
     echo "Xvfb did not start" >&2
     return 1
 }
 
-# _xvfb_settled N: our server on :N has ended, or takes connections.
+# _xvfb_ours N: display :N's lock file names our server (the child of the
+# timeout in XVFB_PID), which runs.
+_xvfb_ours() {
+    local pid fields
+    { read -r pid <"/tmp/.X$1-lock"; } 2>/dev/null || return 1
+    alive "$XVFB_PID" && fields=$(_stat "$pid") || return 1
+    # shellcheck disable=SC2086 # split into the fields (the parent second)
+    set -- $fields
+    [ "$2" = "$XVFB_PID" ]
+}
+
+# _xvfb_settled N: our server on :N has ended, or holds the number and takes
+# connections.
 _xvfb_settled() {
-    ! alive "$XVFB_PID" || DISPLAY=:$1 timeout 5 xdpyinfo >/dev/null 2>&1
+    ! alive "$XVFB_PID" || { _xvfb_ours "$1" && DISPLAY=:$1 timeout 5 xdpyinfo >/dev/null 2>&1; }
 }
 
 # start_display [GEOMETRY...]: xvfb_start, and DISPLAY set to it.
