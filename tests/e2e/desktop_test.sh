@@ -132,7 +132,7 @@ for _ in 1 2 3; do
     sleep 1.5
 done
 ends "$PID"
-sleep 0.3
+sleep 0.3 # the last of the sound reaches the recording
 record_stop
 # The music in the recording (from its first sound to its last): its length,
 # the silent runs of 10 ms or more within it (gaps), and for how long it is
