@@ -136,7 +136,7 @@ SWAPCOUNT
         PEERS_LINE=$(awk -v c0="${c0:-0}" -v c1="${c1:-0}" -v f0="${f0:-0}" -v f1="${f1:-0}" \
             -v t="$t" -v hz="$(getconf CLK_TCK)" 'BEGIN {
                 cpu = (c1 - c0) / hz; frames = f1 - f0
-                printf "%.1f %.3f %.2f\n", frames / t, cpu / t, frames > 0 ? 1000 * cpu / frames : 0
+                printf "%.1f %.3f %.2f\n", frames / t, cpu / t, (frames > 0 ? 1000 * cpu / frames : 0)
             }')
     }
     peers_ticks() { # PID: user + system ticks of all its threads
