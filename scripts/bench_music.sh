@@ -16,6 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
+. scripts/lib.sh
 runs=5
 seconds=240
 wine=1
@@ -75,7 +76,7 @@ best() {
     local low="" t i
     for ((i = 0; i < runs; i++)); do
         t=$(cpu "$@")
-        if [ -z "$low" ] || awk -v a="$t" -v b="$low" 'BEGIN { exit !(a < b) }'; then
+        if [ -z "$low" ] || num "$t" '<' "$low"; then
             low=$t
         fi
     done
@@ -111,12 +112,8 @@ if [ "$wine" = 1 ]; then
     echo "bench_mixer cross-built, under Wine"
     cmake --preset windows >/dev/null
     cmake --build --preset windows -j "$jobs" --target bench_mixer >/dev/null
-    export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
-    export WINEPREFIX=$top/build/windows/bench/prefix
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        mkdir -p "$WINEPREFIX"
-        timeout 300 wineboot -i >/dev/null 2>&1 || echo "wineboot failed"
-    fi
-    timeout 600 wine "$top/build/windows/tools/bench_mixer/bench_mixer.exe" \
+    wine_prefix "$top/build/windows/bench/prefix"
+    at_exit wine_stop
+    bounded -s 600 wine "$top/build/windows/tools/bench_mixer/bench_mixer.exe" \
         --seconds "$(awk -v s="$seconds" 'BEGIN { print s * 10 }')" "$song" | tr -d '\r'
 fi

@@ -14,6 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
+. scripts/lib.sh
 detail=()
 case ${1:-} in
 -h | --help) sed -n '2,14s/^# \{0,1\}//p' "$0"; exit 0 ;;
@@ -35,7 +36,7 @@ xm2wav=${XM2WAV:-$top/build/host/tools/xm2wav/xm2wav}
 work=$top/build/compare-players
 rm -rf "$work"
 mkdir -p "$work"
-"$top/build/host/tests/music/write_rule_songs" "$work" >"$work/rules.txt"
+bounded "$top/build/host/tests/music/write_rule_songs" "$work" >"$work/rules.txt"
 
 printf '%-26s %5s %13s %9s %12s\n' module rows ours~openmpt ours~xmp openmpt~xmp
 total=(0 0 0 0)
@@ -45,14 +46,14 @@ while IFS=$'\t' read -r name rule; do
     fi
     xm=$work/$name.xm
     # A module we refuse counts as silence.
-    timeout 60 "$xm2wav" "$xm" "$work/$name.ours.wav" >/dev/null 2>"$work/$name.ours.log" ||
-        python3 -c 'import wave; w = wave.open("'"$work/$name.ours.wav"'", "wb"); w.setnchannels(2); w.setsampwidth(2); w.setframerate(44100); w.close()'
-    (cd "$work" && timeout 60 openmpt123 --quiet --render --samplerate 44100 --no-float \
+    bounded -s 60 "$xm2wav" "$xm" "$work/$name.ours.wav" >/dev/null 2>"$work/$name.ours.log" ||
+        bounded python3 -c 'import wave; w = wave.open("'"$work/$name.ours.wav"'", "wb"); w.setnchannels(2); w.setsampwidth(2); w.setframerate(44100); w.close()'
+    (cd "$work" && bounded -s 60 openmpt123 --quiet --render --samplerate 44100 --no-float \
         --filter 2 --force --output-type wav "$name.xm" >/dev/null 2>&1)
     mv "$xm.wav" "$work/$name.openmpt.wav"
-    timeout 60 xmp --norc -q -e ft2 -i linear -f 44100 -d wav -o "$work/$name.xmp.wav" "$xm" \
+    bounded -s 60 xmp --norc -q -e ft2 -i linear -f 44100 -d wav -o "$work/$name.xmp.wav" "$xm" \
         >/dev/null 2>&1
-    line=$(python3 "$top/scripts/compare_players.py" "${detail[@]}" "$name" \
+    line=$(bounded -s 120 python3 "$top/scripts/compare_players.py" "${detail[@]}" "$name" \
         "$work/$name.ours.wav" "$work/$name.openmpt.wav" "$work/$name.xmp.wav")
     read -r _ rows a b c <<<"$(head -n 1 <<<"$line")"
     printf '%-26s %5d %13d %9d %12d\n' "$name" "$rows" "$a" "$b" "$c"

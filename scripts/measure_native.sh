@@ -15,8 +15,9 @@
 # Usage: scripts/measure_native.sh [SECONDS]
 #        scripts/measure_native.sh --peers [SECONDS]
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 top=$PWD
+. scripts/lib.sh
 
 # --- Processor time per frame against XScreenSaver's GL hacks -------------
 # tazroscr --no-musica and the hacks gears, atlantis, glmatrix and
@@ -43,7 +44,7 @@ peers_measure() { # SECONDS
     if [ ! -x $hackdir/atlantis ] || [ ! -x $hackdir/flyingtoasters ]; then
         if [ "$(id -u)" = 0 ]; then
             echo "Installing xscreensaver-gl xscreensaver-gl-extra ..."
-            DEBIAN_FRONTEND=noninteractive timeout 600 apt-get install -y -qq \
+            DEBIAN_FRONTEND=noninteractive bounded -s 600 apt-get install -y -qq \
                 --no-install-recommends xscreensaver-gl xscreensaver-gl-extra >/dev/null
         else
             echo "measure: install xscreensaver-gl and xscreensaver-gl-extra for the peers" >&2
@@ -109,43 +110,37 @@ unsigned eglSwapBuffers(void* display, void* surface) {
     return done;
 }
 SWAPCOUNT
-    cc -O2 -shared -fPIC -o "$work/swapcount.so" "$work/swapcount.c" -ldl ||
+    bounded -s 120 cc -O2 -shared -fPIC -o "$work/swapcount.so" "$work/swapcount.c" -ldl ||
         { echo "measure: cannot build the swap counter" >&2; return 1; }
 
-    local n=120 xvfb
-    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-    timeout 1800 Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    local i
-    for i in $(seq 1 50); do DISPLAY=:$n timeout 5 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    xvfb_start 1024x768x24 || return 1
+    local display=$XVFB_DISPLAY
+    # shellcheck disable=SC2034 # where spawn keeps its files
+    TAZRO_WORK=$work
 
-    # peers_run SECONDS COMMAND...: "fps cpu_per_second ms_per_frame" of one
-    # run, measured after three seconds of start-up.
+    # peers_run SECONDS COMMAND...: PEERS_LINE is "fps cpu_per_second
+    # ms_per_frame" of one run, measured after three seconds of start-up.
     peers_run() {
-        local span=$1 count=$work/swaps guard pid hz
-        hz=$(getconf CLK_TCK)
+        local span=$1 count=$work/swaps begin pid c0 f0 t0 c1 f1 t
         shift
         rm -f "$count"
-        DISPLAY=:$n SWAP_COUNT_FILE=$count SWAP_PERIOD_US=33333 LD_PRELOAD=$work/swapcount.so \
-            timeout $((span + 30)) "$@" >/dev/null 2>&1 &
-        guard=$!
-        sleep 3
-        # The program itself is the child of the timeout guard.
-        pid=$(ps -o pid= --ppid $guard | tr -d ' ')
-        local c0 f0 t0 c1 f1 t1
-        c0=$(peers_ticks $pid) f0=$(peers_swaps "$count") t0=$(date +%s.%N)
-        sleep "$span"
-        c1=$(peers_ticks $pid) f1=$(peers_swaps "$count") t1=$(date +%s.%N)
-        kill $pid 2>/dev/null
-        wait $guard 2>/dev/null
-        perl -e 'my ($c0, $c1, $f0, $f1, $t0, $t1, $hz) = @ARGV;
-            my ($t, $cpu, $frames) = ($t1 - $t0, ($c1 - $c0) / $hz, $f1 - $f0);
-            printf "%.1f %.3f %.2f\n", $frames / $t, $cpu / $t,
-                $frames > 0 ? 1000 * $cpu / $frames : 0' -- \
-            "${c0:-0}" "${c1:-0}" "${f0:-0}" "${f1:-0}" "$t0" "$t1" "$hz"
+        begin=$(now)
+        spawn peer $((span + 30)) env DISPLAY="$display" SWAP_COUNT_FILE="$count" \
+            SWAP_PERIOD_US=33333 LD_PRELOAD="$work/swapcount.so" "$@"
+        pid=$SPAWNED
+        sleep_until "$begin" 3
+        c0=$(peers_ticks "$pid") f0=$(peers_swaps "$count") t0=$(now)
+        sleep_until "$t0" "$span"
+        c1=$(peers_ticks "$pid") f1=$(peers_swaps "$count") t=$(elapsed "$t0")
+        stop_pid "$pid"
+        PEERS_LINE=$(awk -v c0="${c0:-0}" -v c1="${c1:-0}" -v f0="${f0:-0}" -v f1="${f1:-0}" \
+            -v t="$t" -v hz="$(getconf CLK_TCK)" 'BEGIN {
+                cpu = (c1 - c0) / hz; frames = f1 - f0
+                printf "%.1f %.3f %.2f\n", frames / t, cpu / t, (frames > 0 ? 1000 * cpu / frames : 0)
+            }')
     }
     peers_ticks() { # PID: user + system ticks of all its threads
-        awk '{ sub(/^.*\) /, ""); print $12 + $13 }' /proc/$1/stat 2>/dev/null
+        awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat" 2>/dev/null
     }
     peers_swaps() { # FILE: the count in it
         [ -s "$1" ] && od -An -tu8 "$1" | tr -d ' ' || echo 0
@@ -154,21 +149,22 @@ SWAPCOUNT
     echo "Processor time per frame, each program alone with --root on a 1024 x 768 display,"
     echo "30 frames per second, $seconds s a run; $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
     printf '%-24s %6s %12s %14s\n' program fps "cpu s per s" "cpu ms/frame"
-    local round line peer results=$work/results.txt
+    local peer figures results=$work/results.txt
     : >"$results"
-    for round in 1 2 3; do
-        line=$(peers_run "$seconds" "$native" --root --no-musica --delay 0)
-        echo "tazroscr $line" >>"$results"
-        printf '%-24s %6s %12s %14s\n' "tazroscr --no-musica" $line
+    for _ in 1 2 3; do
+        peers_run "$seconds" "$native" --root --no-musica --delay 0
+        echo "tazroscr $PEERS_LINE" >>"$results"
+        read -ra figures <<<"$PEERS_LINE"
+        printf '%-24s %6s %12s %14s\n' "tazroscr --no-musica" "${figures[@]}"
         for peer in $peers; do
-            [ -x $hackdir/$peer ] || continue
-            line=$(peers_run "$seconds" $hackdir/$peer --root --delay 0)
-            echo "$peer $line" >>"$results"
-            printf '%-24s %6s %12s %14s\n' "$peer" $line
+            [ -x "$hackdir/$peer" ] || continue
+            peers_run "$seconds" "$hackdir/$peer" --root --delay 0
+            echo "$peer $PEERS_LINE" >>"$results"
+            read -ra figures <<<"$PEERS_LINE"
+            printf '%-24s %6s %12s %14s\n' "$peer" "${figures[@]}"
         done
     done
-    kill $xvfb 2>/dev/null
-    wait $xvfb 2>/dev/null
+    stop_pid "$XVFB_PID"
     # Each program's median over the rounds, then the peers' median.
     perl -e 'my %ms; while (<>) { my ($p, $fps, $cps, $ms) = split; push @{$ms{$p}}, $ms }
         sub median { my @v = sort { $a <=> $b } @_; my $n = @v;
@@ -196,41 +192,14 @@ done
 work=$top/build/measure
 mkdir -p "$work"
 
-n=90
-while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-timeout 900 Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=:$n
-for i in $(seq 1 50); do timeout 5 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
-export XDG_RUNTIME_DIR=$work/pulse-runtime
-export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
-    --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix \
-    >/dev/null 2>&1
-for i in $(seq 1 50); do timeout 5 pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-timeout 5 pactl set-default-sink capture >/dev/null 2>&1 || echo "measure: no sound server" >&2
-
-export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX=$work/wineprefix
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Preparing a Wine prefix in $WINEPREFIX ..."
-    timeout 300 wineboot -i >/dev/null 2>&1
-    timeout 300 wineserver -w
-fi
-
-cleanup() {
-    timeout 20 wineserver -k 2>/dev/null
-    local pid
-    pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null) && kill "$pid" 2>/dev/null
-    kill "$xvfb" 2>/dev/null
-    return 0
-}
-trap cleanup EXIT
+start_display 1024x768x24 || exit 1
+start_sound "$work/pulse-runtime" || echo "measure: no sound server" >&2
+[ -f "$work/wineprefix/system.reg" ] || echo "Preparing a Wine prefix in $work/wineprefix ..."
+wine_prefix "$work/wineprefix" || exit 1
+at_exit wine_stop
 # The Wine server stays up between the runs, as on a desktop where Wine is in
 # use; its own start is not counted.
-timeout 900 wineserver -p 600
+bounded wineserver -p 600
 
 # measure NAME COMMAND...: one run through xprobe, its figures on one line.
 measure() {
@@ -245,7 +214,7 @@ echo "Display $DISPLAY, 1024 x 768, $seconds s a run; $(nproc) processors, load 
 # One run of each first, so that both start from warm caches.
 timeout 60 "$xprobe" measure 1 448 320 128 128 -- "$native" --root >/dev/null 2>&1
 timeout 60 "$xprobe" measure 1 448 320 128 128 -- wine "$scr" /s >/dev/null 2>&1
-for round in 1 2; do
+for _ in 1 2; do
     measure "native --root --delay 0" "$native" --root --delay 0
     measure "native own window --delay 0" "$native" --delay 0
     measure "Wine tazroscr.scr /s" wine "$scr" /s
@@ -254,31 +223,36 @@ measure "native --root (default delay)" "$native" --root
 
 # The mixer thread's share of one processor while playing: its processor time
 # (user and system, from /proc) over a stretch of the run.
-"$native" --root >/dev/null 2>&1 &
-pid=$!
-sleep 3
+# shellcheck disable=SC2034 # where spawn keeps its files
+TAZRO_WORK=$work
+spawn mixer-run $((seconds + 60)) "$native" --root
+pid=$SPAWNED
+# mixer_task: the mixer thread's /proc folder, once it runs.
+mixer_task() {
+    local comm
+    comm=$(grep -l '^tazro-mixer$' /proc/"$pid"/task/*/comm 2>/dev/null | head -1)
+    [ -n "$comm" ] && echo "${comm%/comm}"
+}
 ticks() { # TASK-STAT-FILE: user + system ticks
     awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "$1" 2>/dev/null
 }
-mixer=$(grep -l '^tazro-mixer$' /proc/$pid/task/*/comm 2>/dev/null | head -1)
-mixer=${mixer%/comm}
-if [ -n "$mixer" ]; then
+if wait_for 10 mixer_task >/dev/null; then
+    mixer=$(mixer_task)
+    # A second of playing first, past the start's own work.
+    sleep 1
     m0=$(ticks "$mixer/stat")
-    p0=$(ticks /proc/$pid/stat)
-    t0=$(date +%s.%N)
+    p0=$(ticks "/proc/$pid/stat")
+    t0=$(now)
     sleep "$seconds"
     m1=$(ticks "$mixer/stat")
-    p1=$(ticks /proc/$pid/stat)
-    t1=$(date +%s.%N)
-    hz=$(getconf CLK_TCK)
-    perl -e 'printf "%-34s mixer_thread_share %.2f%% process_share %.1f%% over %.1f s\n",
-        "native mixer thread", 100 * ($ARGV[1] - $ARGV[0]) / $ARGV[4] / $ARGV[5],
-        100 * ($ARGV[3] - $ARGV[2]) / $ARGV[4] / $ARGV[5], $ARGV[5]' -- \
-        "$m0" "$m1" "$p0" "$p1" "$hz" "$(echo "$t1 - $t0" | bc)"
+    p1=$(ticks "/proc/$pid/stat")
+    span=$(elapsed "$t0")
+    awk -v m0="$m0" -v m1="$m1" -v p0="$p0" -v p1="$p1" -v hz="$(getconf CLK_TCK)" -v t="$span" \
+        'BEGIN { printf "%-34s mixer_thread_share %.2f%% process_share %.1f%% over %.1f s\n",
+            "native mixer thread", 100 * (m1 - m0) / hz / t, 100 * (p1 - p0) / hz / t, t }'
 else
     echo "native mixer thread: not found (no sound device?)"
 fi
-kill "$pid"
-wait "$pid"
+stop_pid "$pid"
 
 peers_measure "$seconds"

@@ -8,6 +8,7 @@
 # Usage: scripts/measure_web.sh [SECONDS] [QUERY]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib.sh
 seconds=${1:-10}
 query=${2:-}
 web=build/web
@@ -20,25 +21,15 @@ done
 
 total=0
 for file in "$web"/index.html "$web"/tazroscr.js "$web"/tazroscr.wasm "$web"/favicon.ico; do
-    size=$(gzip -9c "$file" | wc -c)
+    size=$(bounded gzip -9c "$file" | wc -c)
     total=$((total + size))
     printf 'Page weight:  %8d bytes gzip-compressed  %s\n' "$size" "$(basename "$file")"
 done
 printf 'Page weight:  %8d bytes gzip-compressed in all (%d KiB; the limit is 1024 KiB)\n' \
     "$total" $((total / 1024))
 
-python3 scripts/serve_web.py "$web" >"$web/measure-server.txt" 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null' EXIT
-url=
-for _ in $(seq 1 100); do
-    url=$(head -n 1 "$web/measure-server.txt")
-    [ -n "$url" ] && break
-    sleep 0.1
-done
-[ -n "$url" ] || {
-    echo "measure_web: the page's server did not start" >&2
-    exit 1
-}
+TAZRO_WORK=$web
+web_serve "$web" || exit 1
+url=$WEB_URL
 [ -n "$query" ] && url="$url?$query"
-timeout $((seconds + 120)) node scripts/web_page.js bench "$url" "$seconds"
+bounded -s $((seconds + 120)) node scripts/web_page.js bench "$url" "$seconds"

@@ -13,6 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
+. scripts/lib.sh
 
 native=0
 web=0
@@ -33,131 +34,81 @@ if [ $web = 1 ]; then
     cmake --build --preset host -j "${JOBS:-$(nproc)}"
     cmake --preset web >/dev/null
     cmake --build --preset web -j "${JOBS:-$(nproc)}"
-    python3 scripts/serve_web.py build/web "${PORT:-8000}" >build/web/server.txt 2>&1 &
-    server=$!
-    trap 'kill $server 2>/dev/null' EXIT
-    url=
-    for i in $(seq 1 100); do
-        url=$(head -n 1 build/web/server.txt)
-        [ -n "$url" ] && break
-        sleep 0.1
-    done
-    if [ -z "$url" ]; then
-        echo "The page's server did not start; see build/web/server.txt." >&2
-        exit 1
+    if has_display; then
+        echo "Serving the web edition at the address below: open it in a browser; Ctrl+C ends the server."
+        exec python3 scripts/serve_web.py build/web "${PORT:-8000}"
     fi
-    echo "The web edition is served at $url"
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-        echo "Open that address in a browser; Ctrl+C ends the server."
-        wait $server
-        exit 0
-    fi
+    TAZRO_WORK=$top/build/web
+    web_serve build/web "${PORT:-8000}" 300 || exit 1
+    echo "The web edition is served at $WEB_URL"
     echo "No display: playing it for ten seconds in headless Chromium ..."
     mkdir -p out
-    timeout 180 node scripts/web_page.js run "$url" out
+    bounded -s 180 node scripts/web_page.js run "$WEB_URL" out
     exit $?
 fi
 if [ $native = 1 ]; then
     # The native saver needs only the host build.
     cmake --preset host >/dev/null
     cmake --build --preset host -j "${JOBS:-$(nproc)}"
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    if has_display; then
         echo "Running the native screen saver in a window: close it, or press Escape or q."
         exec build/host/tazroscr
     fi
 else
     bash scripts/build.sh
-fi
-
-export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
-if [ $native = 0 ] && [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Preparing the Wine prefix in $WINEPREFIX ..."
-    timeout 300 wineboot -i >/dev/null 2>&1
-    # wineboot returns while the new prefix is still being set up in the
-    # background; a program started now finds it half made.
-    timeout 300 wineserver -w || true
-fi
-# Wine's own fonts, which Debian's Wine does not find by itself.
-if [ $native = 0 ] && [ -d /usr/share/wine/fonts ]; then
-    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-fi
-
-if [ $native = 0 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    echo "Running the screen saver full screen: press a key or move the mouse to end it."
-    exec wine build/windows/tazroscr.scr /s
+    prefix=${WINEPREFIX:-$top/build/wineprefix}
+    [ -f "$prefix/system.reg" ] || echo "Preparing the Wine prefix in $prefix ..."
+    wine_prefix "$prefix"
+    if has_display; then
+        echo "Running the screen saver full screen: press a key or move the mouse to end it."
+        exec wine build/windows/tazroscr.scr /s
+    fi
+    # Wine programs left in our prefix end with its server.
+    at_exit wine_stop
 fi
 
 mkdir -p out
-n=90
-while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=:$n
-for i in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
+start_display 1024x768x24
 # A private sound server with a silent sink whose output is recorded.
-export XDG_RUNTIME_DIR=$top/build/run-pulse
-export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 audio=0
-# A server left from an earlier run on this folder is reused.
-timeout 5 pactl info >/dev/null 2>&1 ||
-    timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
-        --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix \
-        >/dev/null 2>&1 || true
-for i in $(seq 1 50); do timeout 5 pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-timeout 5 pactl set-default-sink capture >/dev/null 2>&1 && audio=1
-# The sound server refuses "pactl exit" (it runs with --disallow-exit): end it by its pid.
-stop_audio() {
-    local pid
-    pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null) && kill "$pid" 2>/dev/null
-    return 0
-}
-trap 'kill $xvfb 2>/dev/null; [ $native = 1 ] || timeout 20 wineserver -k 2>/dev/null; stop_audio' EXIT
+start_sound "$top/build/run-pulse" && audio=1
 
 # The native saver's files are named apart from the Wine run's.
 if [ $native = 1 ]; then
-    prefix=native-
+    name=native-
     command=("$top/build/host/tazroscr" --root)
     what="native screen saver"
 else
-    prefix=
+    name=
     command=(wine "$top/build/windows/tazroscr.scr" /s)
     what="screen saver"
 fi
-shot=out/${prefix}screenshot.png
-audio_file=out/${prefix}audio.wav
-rm -f "$audio_file"
+shot=out/${name}screenshot.png
+audio_file=out/${name}audio.wav
+rm -f "$audio_file" "$shot"
 
 echo "No display: running the $what for ten seconds on virtual display $DISPLAY ..."
 if [ $audio = 1 ]; then
-    timeout 60 parec -d capture.monitor --format=s16le --rate=44100 --channels=2 \
-        --file-format=wav "$audio_file" &
-    recorder=$!
+    record_start "$audio_file" 60 || true
 fi
 # The native saver plays through ALSA's default device, which reaches the
 # sound server through ALSA's PulseAudio plugin.
-timeout 60 "${command[@]}" >"out/${prefix}saver-output.txt" 2>&1 &
+timeout -k 5 60 "${command[@]}" >"out/${name}saver-output.txt" 2>&1 &
 saver=$!
-sleep 10
-rm -f "$shot"
+started "$saver"
 status=0
-if ! kill -0 $saver 2>/dev/null; then
-    wait $saver && code=0 || code=$?
-    echo "The $what ended early (exit code $code); its output is in out/${prefix}saver-output.txt." >&2
+if wait_for 10 _ended "$saver"; then
+    wait "$saver" && code=0 || code=$?
+    echo "The $what ended early (exit code $code); its output is in out/${name}saver-output.txt." >&2
     status=1
-elif ! import -window root "$shot"; then
+elif ! bounded import -window root "$shot"; then
     echo "No screenshot could be taken of display $DISPLAY." >&2
     status=1
 fi
-kill $saver 2>/dev/null || true
-wait $saver 2>/dev/null || true
+stop_pid "$saver"
 [ $status = 0 ] && echo "Screenshot: $top/$shot"
 if [ $audio = 1 ]; then
-    kill $recorder 2>/dev/null || true
-    wait $recorder 2>/dev/null || true
+    record_stop
     echo "Audio:      $top/$audio_file"
 fi
 exit $status

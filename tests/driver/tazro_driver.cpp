@@ -6,6 +6,11 @@
 // one item per line, and exits 0 on success, 1 when what it waited for did
 // not happen in time, 2 on bad usage. Window handles are printed and taken
 // as decimal numbers, the way the screen-saver host passes them.
+//
+// "batch" runs many commands in one process, so that a test does not start
+// a Wine process for each: one command a line on standard input, its words
+// separated by tabs; after each command's output comes a line "=end N" with
+// the exit code the command would have had.
 #include <windows.h>
 
 #include <mmsystem.h>
@@ -325,6 +330,44 @@ int RegValue(const char* subkey, const char* name) {
     return 0;
 }
 
+// reg-set SUBKEY NAME TYPE BYTE...: stores a value under HKEY_CURRENT_USER
+// with that type tag and exactly those bytes (hex), the key made when
+// missing; a one-byte REG_DWORD, which reg.exe cannot write, among them.
+int RegSet(const char* subkey, const char* name, int type, char** bytes, int count) {
+    std::vector<BYTE> data;
+    for (int i = 0; i < count; ++i)
+        data.push_back(static_cast<BYTE>(std::strtoul(bytes[i], nullptr, 16)));
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        std::printf("no key\n");
+        return 1;
+    }
+    const LONG result = RegSetValueExA(key, name, 0, static_cast<DWORD>(type), data.data(),
+                                       static_cast<DWORD>(data.size()));
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) {
+        std::printf("error %ld\n", static_cast<long>(result));
+        return 1;
+    }
+    return 0;
+}
+
+// reg-delete SUBKEY [NAME]: removes a value, or the key (which has no
+// subkeys) without a name. Nothing to remove is no error.
+int RegDelete(const char* subkey, const char* name) {
+    if (name == nullptr) {
+        const LONG result = RegDeleteKeyA(HKEY_CURRENT_USER, subkey);
+        return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 0 : 1;
+    }
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    const LONG result = RegDeleteValueA(key, name);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 0 : 1;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: tazro_driver COMMAND ...\n"
@@ -353,7 +396,12 @@ int Usage() {
                  "  owned OWNER TIMEOUT_MS           wait for a visible window owned by OWNER,\n"
                  "                                   print its facts\n"
                  "  reg-value SUBKEY NAME            a value under HKEY_CURRENT_USER exactly as\n"
-                 "                                   stored: type, size and data bytes in hex\n");
+                 "                                   stored: type, size and data bytes in hex\n"
+                 "  reg-set SUBKEY NAME TYPE BYTE... store a value with that type and bytes\n"
+                 "  reg-delete SUBKEY [NAME]         remove a value, or the key without NAME\n"
+                 "  batch                            commands from standard input, one a line,\n"
+                 "                                   words split by tabs, each answered by its\n"
+                 "                                   output and a line \"=end EXIT_CODE\"\n");
     return 2;
 }
 
@@ -367,9 +415,7 @@ void NotifyCommand(HWND dialog, int id, int code) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2)
         return Usage();
     const std::string command = argv[1];
@@ -555,5 +601,46 @@ int main(int argc, char** argv) {
     }
     if (command == "reg-value" && argc >= 4)
         return RegValue(argv[2], argv[3]);
+    if (command == "reg-set" && argc >= 5)
+        return RegSet(argv[2], argv[3], std::atoi(argv[4]), argv + 5, argc - 5);
+    if (command == "reg-delete" && argc >= 3)
+        return RegDelete(argv[2], argc >= 4 ? argv[3] : nullptr);
     return Usage();
+}
+
+// The batch loop: each line of standard input is one command line.
+int Batch(char* program) {
+    std::string line;
+    for (int c = std::getchar(); c != EOF; c = std::getchar()) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line == "quit")
+            break;
+        std::vector<std::string> words;
+        size_t from = 0;
+        for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+            words.push_back(line.substr(from, tab - from));
+        words.push_back(line.substr(from));
+        std::vector<char*> args{program};
+        for (std::string& word : words)
+            args.push_back(&word[0]);
+        args.push_back(nullptr);
+        const int code = Run(static_cast<int>(words.size()) + 1, args.data());
+        std::printf("=end %d\n", code);
+        std::fflush(stdout);
+        line.clear();
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "batch") == 0)
+        return Batch(argv[0]);
+    return Run(argc, argv);
 }

@@ -6,36 +6,17 @@
 # strange stored values. Screenshots of both dialogs land in the work folder
 # (and in $DIALOG_SHOTS when set).
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin dialogs
 # A dialog stays open while it is inspected: give each run more time than the
 # default.
 SAVER_TIMEOUT=180
 
-SUBKEY='Software\Velmorix\TazroSrc3D\V01'
-
-clear_settings() {
-    timeout 30 wine reg delete "$SETTINGS_KEY" /f >/dev/null 2>&1
-}
-
-# reg_add NAME TYPE DATA: stores a value by hand.
-reg_add() {
-    timeout 30 wine reg add "$SETTINGS_KEY" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1
-}
-
-# stored NAME: "TYPE SIZE BYTES" of a value exactly as stored (4 is REG_DWORD),
-# e.g. "4 1 01"; "missing" when there is no such value or key.
-stored() {
-    driver reg-value "$SUBKEY" "$1" | awk '
-        $1 == "type" { t = $2 } $1 == "size" { s = $2 }
-        $1 == "data" { $1 = ""; d = substr($0, 2) }
-        END { if (t == "") print "missing"; else print t, s, d }'
-}
-
 # expect_stored NAME "TYPE SIZE BYTES" WHEN
 expect_stored() {
     local got
-    got=$(stored "$1")
+    got=$(reg_value "$1")
     check "$3: $1 is stored as '$2' (got '$got')" [ "$got" = "$2" ]
 }
 
@@ -49,24 +30,19 @@ open_dialog() {
     driver info "$DLG" >"$E2E_WORK/dialog.txt"
 }
 
-# wait_visible HWND: up to ten seconds.
-wait_visible() {
-    local i
-    for i in $(seq 1 100); do
-        [ "$(driver info "$1" | field visible)" = 1 ] && return 0
-        sleep 0.1
-    done
-    return 1
+# visible HWND: the window is shown.
+visible() {
+    [ "$(driver info "$1" | field visible)" = 1 ]
 }
 
-# wait_gone HWND SECONDS: true when the window no longer exists in time.
-wait_gone() {
-    local i
-    for i in $(seq 1 $(($2 * 10))); do
-        driver info "$1" | grep -q '^no window' && return 0
-        sleep 0.1
-    done
-    return 1
+# wait_visible HWND: up to ten seconds.
+wait_visible() {
+    wait_for 10 visible "$1"
+}
+
+# gone HWND: the window no longer exists.
+gone() {
+    driver info "$1" | grep -q '^no window'
 }
 
 # state ID: the check state of button ID (0, 1) in the open dialog.
@@ -90,9 +66,10 @@ combo_items() {
 shot() {
     local rect
     rect=$(driver info "$2" | field rect)
+    # shellcheck disable=SC2086 # split into the edges
     set -- "$1" $rect
-    import -window root "$E2E_WORK/screen.png" 2>/dev/null
-    convert "$E2E_WORK/screen.png" -crop "$(($4 - $2 + 8))x$(($5 - $3 + 8))+$(($2 - 4))+$(($3 - 4))" \
+    screenshot "$E2E_WORK/screen.png"
+    bounded convert "$E2E_WORK/screen.png" -crop "$(($4 - $2 + 8))x$(($5 - $3 + 8))+$(($2 - 4))+$(($3 - 4))" \
         +repage "$E2E_WORK/$1.png"
     if [ -n "${DIALOG_SHOTS:-}" ]; then
         mkdir -p "$DIALOG_SHOTS"
@@ -110,7 +87,8 @@ layout_matches() {
     local client
     client=$(driver info "$1" | field client)
     driver controls "$1" >"$E2E_WORK/layout.txt"
-    perl -e '
+    # shellcheck disable=SC2016 # Perl's own variables
+    bounded perl -e '
         my ($cw, $ch, $dw, $dh, $table, $file) = @ARGV;
         my $bx = int($cw * 4 / $dw + 0.5);
         my $by = int($ch * 8 / $dh + 0.5);
@@ -159,26 +137,29 @@ CONFIG_LAYOUT=$(printf '%s\n' \
     "1014	13	54	160	8" "Opciones variadas	7	22	172	43")
 
 # --- a fresh profile, no argument ---------------------------------------------
-clear_settings
+reg_clear
 open_dialog
 facts=$(cat "$E2E_WORK/dialog.txt")
 check "no argument: the dialog has no owner" [ "$(echo "$facts" | field owner)" = 0 ]
 style=$(echo "$facts" | field style)
 check "the dialog is a pop-up with a thin border and no caption ($style)" \
-    perl -e 'my $s = hex(shift); exit((($s & 0x80000000) && ($s & 0x00800000) && !($s & 0x00400000)) ? 0 : 1)' "$style"
-check "the dialog is centred on the screen" perl -e '
-    my ($l, $t, $r, $b, $w, $h) = @ARGV;
-    exit((abs($l + $r - $w) <= 1 && abs($t + $b - $h) <= 1) ? 0 : 1)' \
-    $(echo "$facts" | field rect) $(echo "$facts" | field screen)
+    bits "$style" 0x80C00000 0x80800000
+# centred: the dialog's edges are as far from the screen's, to a pixel.
+centred() {
+    local l t r b w h
+    read -r l t r b <<<"$(echo "$facts" | field rect)"
+    read -r w h <<<"$(echo "$facts" | field screen)"
+    [ -n "$b" ] && [ -n "$h" ] && in_range $((l + r - w)) -1 1 && in_range $((t + b - h)) -1 1
+}
+check "the dialog is centred on the screen" centred
 check "every control of dialog 108 sits at its place in dialog units" \
     layout_matches "$DLG" 186 185 "$CONFIG_LAYOUT"
 styles=$(driver controls "$DLG")
 control_style() { echo "$styles" | awk -v id="$1" '$2 == id { sub("style=", "", $5); print $5; exit }'; }
 check "1008 is a read-only, centred, digits-only, auto-scrolling edit" \
-    perl -e 'exit(((hex(shift) & 0x28A3) == 0x2881) ? 0 : 1)' "$(control_style 1008)"
-check "1009 and 1011 are editable sorted drop-down combo boxes" \
-    perl -e 'for (@ARGV) { exit 1 unless (hex($_) & 0x1FF) == 0x102 } exit 0' \
-    "$(control_style 1009)" "$(control_style 1011)"
+    bits "$(control_style 1008)" 0x28A3 0x2881
+combo_styles() { bits "$(control_style 1009)" 0x1FF 0x102 && bits "$(control_style 1011)" 0x1FF 0x102; }
+check "1009 and 1011 are editable sorted drop-down combo boxes" combo_styles
 check "OK is the default button" [ "$(control_style 1)" = 0x50010001 ]
 
 check "fresh profile: Sombras, Musica, Interpolacion checked" \
@@ -194,7 +175,7 @@ check "the floor list holds Seco, Lava in that order" [ "$(combo_items 1011)" = 
 shot config-dialog "$DLG"
 driver click "$DLG" 2 >/dev/null
 check "Cancel closes the dialog and ends the program with 0" [ "$(saver_wait 15)" = 0 ]
-check "Cancel stores nothing" [ "$(stored ninja)" = missing ]
+check "Cancel stores nothing" [ "$(reg_value ninja)" = missing ]
 
 # --- /x, "Valores por defecto" then Cancel --------------------------------------
 open_dialog /x
@@ -203,10 +184,11 @@ driver click "$DLG" 1015 >/dev/null
 sleep 0.3
 driver click "$DLG" 2 >/dev/null
 saver_wait 15 >/dev/null
-check "Valores por defecto then Cancel stores nothing" [ "$(stored sombras)" = missing ]
+check "Valores por defecto then Cancel stores nothing" [ "$(reg_value sombras)" = missing ]
 
 # --- /c:<window>, every control changed, OK ----------------------------------
-host=$(host_window 200 150 120000)
+host_window 200 150 120000
+host=$HOST
 open_dialog "/c:$host"
 check "/c:<window>: the dialog is owned by that window" \
     [ "$(field owner <"$E2E_WORK/dialog.txt")" = "$host" ]
@@ -236,7 +218,8 @@ expect_stored nSuelo "4 4 08 00 00 00" "$when"
 expect_stored frames "missing" "$when"
 
 # --- /c alone: owned by the foreground window, /c:<no window>: no owner ------
-host=$(host_window 200 150 120000)
+host_window 200 150 120000
+host=$HOST
 foreground=$(driver foreground | field handle)
 check "the host window is the foreground window" [ -n "$host" -a "$foreground" = "$host" ]
 open_dialog /c
@@ -262,8 +245,8 @@ saver_wait 15 >/dev/null
 expect_stored nSuelo "4 4 08 00 00 00" "typing 'seco' and OK"
 
 # --- "Valores por defecto" three times, then OK ---------------------------------
-reg_add frames REG_DWORD 0x427A0000 # 62.5
-reg_add autocam REG_BINARY 00       # one byte, read whatever the type tag
+reg_dword frames 0x427A0000 # 62.5
+reg_bytes autocam 3 00      # one byte of REG_BINARY, read whatever the type tag
 open_dialog
 check "the frame-rate box shows the stored 62.5 as '62.50'" [ "$(text 1008)" = "62.50" ]
 for i in 1 2 3; do
@@ -310,16 +293,16 @@ check "the credits show bitmaps 110 127 112 113 116 119 119 at their sizes ($pic
 shot credits-dialog "$credits"
 # Pixel for pixel as the generator drew them: nothing squeezed or recoloured.
 pictures_exact() {
-    local facts left top width height border ids=(110 127 112 113 116 119 119) i=0 bad=0
+    local facts left top width border ids=(110 127 112 113 116 119 119) i=0 bad=0
     facts=$(driver info "$credits")
     read -r left top _ _ <<<"$(echo "$facts" | field rect)"
     read -r width _ <<<"$(echo "$facts" | field client)"
     border=$(( ($(echo "$facts" | field rect | awk '{ print $3 - $1 }') - width) / 2 ))
     while read -r x y; do
-        convert "$E2E_WORK/screen.png" -crop \
-            "$(identify -format '%wx%h' "$E2E_ASSETS/bitmap-${ids[$i]}.bmp")+$((left + border + x + 1))+$((top + border + y + 1))" \
+        bounded convert "$E2E_WORK/screen.png" -crop \
+            "$(bounded identify -format '%wx%h' "$E2E_ASSETS/bitmap-${ids[$i]}.bmp")+$((left + border + x + 1))+$((top + border + y + 1))" \
             +repage "$E2E_WORK/picture-$i.png"
-        different=$(compare -metric AE "$E2E_ASSETS/bitmap-${ids[$i]}.bmp" "$E2E_WORK/picture-$i.png" null: 2>&1)
+        different=$(bounded compare -metric AE "$E2E_ASSETS/bitmap-${ids[$i]}.bmp" "$E2E_WORK/picture-$i.png" null: 2>&1)
         [ "$different" = 0 ] || { echo "# bitmap ${ids[$i]}: $different pixels differ"; bad=1; }
         i=$((i + 1))
     done < <(driver controls "$credits" | awk '
@@ -334,23 +317,23 @@ driver key "$credits" 27
 sleep 1.5
 check "Esc does not close the credits" [ "$(driver info "$credits" | field handle)" = "$credits" ]
 driver key "$credits" 13
-check "Enter closes the credits" wait_gone "$credits" 10
+check "Enter closes the credits" wait_for 10 gone "$credits"
 check "the configuration dialog stays open after the credits" \
     [ "$(driver info "$DLG" | field visible)" = 1 ]
 driver click "$DLG" 1000 >/dev/null
 credits=$(driver owned "$DLG" 10000 | field handle)
 wait_visible "$credits"
 driver click "$credits" 1 >/dev/null
-check "the credits' OK button closes them" wait_gone "$credits" 10
+check "the credits' OK button closes them" wait_for 10 gone "$credits"
 driver click "$DLG" 2 >/dev/null
 saver_wait 15 >/dev/null
 
 # --- strange stored values ----------------------------------------------------
-clear_settings
-reg_add ninja REG_DWORD 1     # four bytes under a one-byte value
-reg_add nSuelo REG_DWORD 42   # no texture slot
-reg_add tipoIlum REG_DWORD 7  # no lighting type
-reg_add frames REG_DWORD 0x7FC00000 # not a number
+reg_clear
+reg_dword ninja 1     # four bytes under a one-byte value
+reg_dword nSuelo 42   # no texture slot
+reg_dword tipoIlum 7  # no lighting type
+reg_dword frames 0x7FC00000 # not a number
 open_dialog
 check "a 4-byte ninja keeps the default: Version Ninja unchecked" [ "$(state 1001)" = 0 ]
 check "nSuelo 42 falls back to the default floor: Seco" [ "$(text 1011)" = Seco ]
@@ -366,18 +349,18 @@ expect_stored tipoIlum "4 4 00 00 00 00" "$when"
 expect_stored frames "4 4 00 00 C0 7F" "$when"
 
 # The scene survives them too.
-reg_add ninja REG_DWORD 1
-reg_add nSuelo REG_DWORD 42
-reg_add tipoIlum REG_DWORD 7
-xdotool mousemove 500 400
+reg_dword ninja 1
+reg_dword nSuelo 42
+reg_dword tipoIlum 7
+bounded xdotool mousemove 500 400
 saver_start /s
 window=$(driver wait-window XIOpenGL - 30000 | field handle)
 check "/s starts with a 4-byte ninja, nSuelo 42 and tipoIlum 7" [ -n "$window" ]
-sleep 2
-check "/s keeps running with them" [ "$(saver_wait 0)" = running ]
-xdotool key space
+wait_for 15 drawn
+check "/s keeps running with them" [ "$(saver_wait 2)" = running ]
+bounded xdotool key space
 check "/s over strange values ends with 0 on a key" [ "$(saver_wait 15)" = 0 ]
 saver_kill
 
-clear_settings
+reg_clear
 e2e_end

@@ -1,25 +1,31 @@
-# Shared helpers of the end-to-end tests: the real tazroscr.scr under Wine on
-# a virtual X display, driven by xdotool and our Win32 test driver.
+# shellcheck shell=bash
+# Shared helpers of the end-to-end tests, over scripts/lib.sh (display, sound
+# server, Wine, waiting, numbers, started processes): checks and their count,
+# the real tazroscr.scr under Wine driven by our Win32 test driver, and the
+# figures of screenshots and recordings.
 #
-# A test script sources this file, calls e2e_begin NAME, runs checks with
-# pass/fail, and ends with e2e_end, which prints "N passed, M failed" and
-# exits non-zero on any failure. Every process runs under a timeout so that a
-# hang fails the test instead of stalling the run.
+# A test script sources this file, calls e2e_begin NAME (or sets up what it
+# needs itself), runs checks with check/pass/fail, and ends with e2e_end,
+# which prints "N passed, M failed" and exits non-zero on any failure.
+# Every process runs under a timeout so that a hang fails the test instead
+# of stalling the run, and is ended by its process id at the script's exit.
+# scripts/test.sh runs the scripts that call e2e_begin one after another
+# (they share the run's Wine prefix) and the others beside them; a script
+# with the line "# test.sh: quiet" runs when nothing else does.
 
-E2E_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=../../scripts/lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
+E2E_TOP=$TAZRO_TOP
 E2E_BUILD=${E2E_BUILD:-$E2E_TOP/build/windows}
 SCR=$E2E_BUILD/tazroscr.scr
 DRIVER=$E2E_BUILD/tests/driver/tazro_driver.exe
-SETTINGS_KEY='HKCU\Software\Velmorix\TazroSrc3D\V01'
-
-export WINEDEBUG=-all
-export WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko prompts in a fresh prefix
+# The X helper of the host build (tests/native/xprobe.cpp).
+XPROBE=${XPROBE:-$E2E_TOP/build/host/tests/native/xprobe}
+SETTINGS_SUBKEY='Software\Velmorix\TazroSrc3D\V01'
+wine_env
 
 E2E_PASSED=0
 E2E_FAILED=0
-E2E_XVFB_PID=
-E2E_OWN_PREFIX=0
 
 pass() {
     E2E_PASSED=$((E2E_PASSED + 1))
@@ -38,79 +44,54 @@ check() {
     if "$@"; then pass "$description"; else fail "$description"; fi
 }
 
-# Starts Xvfb on a free display (unless E2E_DISPLAY names one to reuse).
-e2e_start_display() {
-    if [ -n "${E2E_DISPLAY:-}" ]; then
-        export DISPLAY=$E2E_DISPLAY
-        return 0
-    fi
-    local n=90
-    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    E2E_XVFB_PID=$!
-    export DISPLAY=:$n
-    local i
-    for i in $(seq 1 50); do
-        xdpyinfo >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    echo "e2e: Xvfb did not start" >&2
-    return 1
-}
-
-# Uses the prefix in WINEPREFIX when set (shared by a whole run), else makes a
-# fresh one under the build folder.
-e2e_prefix() {
-    if [ -z "${WINEPREFIX:-}" ]; then
-        export WINEPREFIX=$E2E_BUILD/e2e/prefix-$1
-        rm -rf "$WINEPREFIX"
-        E2E_OWN_PREFIX=1
-    fi
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        mkdir -p "$WINEPREFIX"
-        timeout 300 wineboot -i >/dev/null 2>&1 || {
-            echo "e2e: wineboot failed" >&2
-            return 1
-        }
-    fi
-    wine_fonts "$WINEPREFIX"
-    # wineboot returns while the new prefix is still being set up in the
-    # background: wait until the Wine server has nothing left to do.
-    timeout 300 wineserver -w 2>/dev/null || true
-}
-
-# wine_fonts PREFIX: copies Wine's own fonts (the real "MS Sans Serif" among
-# them) into the prefix; Debian's Wine does not find them by itself, and the
-# wider fallback font makes the dialogs' texts wrap.
-wine_fonts() {
-    if [ -d /usr/share/wine/fonts ]; then
-        mkdir -p "$1/drive_c/windows/Fonts"
-        cp -n /usr/share/wine/fonts/* "$1/drive_c/windows/Fonts/" 2>/dev/null
-    fi
-    return 0
-}
-
-e2e_begin() {
+# e2e_work NAME [DIR]: names the test and empties its work folder (under the
+# Windows build, or DIR), where spawn keeps its files.
+e2e_work() {
     E2E_NAME=$1
-    E2E_WORK=$E2E_BUILD/e2e/$E2E_NAME
+    E2E_WORK=${2:-$E2E_BUILD/e2e}/$E2E_NAME
     rm -rf "$E2E_WORK"
     mkdir -p "$E2E_WORK"
-    if [ ! -f "$SCR" ] || [ ! -f "$DRIVER" ]; then
-        echo "e2e: build the Windows preset first ($SCR, $DRIVER)" >&2
-        exit 1
-    fi
-    e2e_start_display || exit 1
-    e2e_prefix "$E2E_NAME" || exit 1
-    trap e2e_cleanup EXIT
-    echo "# $E2E_NAME (display $DISPLAY, prefix $WINEPREFIX)"
+    TAZRO_WORK=$E2E_WORK
 }
 
-e2e_cleanup() {
-    pkill -f "$SCR" 2>/dev/null
-    timeout 20 wineserver -k 2>/dev/null
-    [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
-    [ "$E2E_OWN_PREFIX" = 1 ] && rm -rf "$WINEPREFIX"
-    return 0
+# e2e_display: the display in E2E_DISPLAY when set (to reuse one), else a
+# virtual one of 1024 x 768.
+e2e_display() {
+    if [ -n "${E2E_DISPLAY:-}" ]; then
+        export DISPLAY=$E2E_DISPLAY
+    else
+        start_display 1024x768x24
+    fi
+}
+
+# e2e_begin NAME: a test of the Windows saver: its work folder, a display,
+# the prefix in WINEPREFIX (shared by a whole run) or a fresh one of its
+# own, and the test driver.
+e2e_begin() {
+    e2e_work "$1"
+    if [ ! -f "$SCR" ] || [ ! -f "$DRIVER" ] || [ ! -x "$XPROBE" ]; then
+        echo "e2e: build the host and Windows presets first ($SCR, $DRIVER, $XPROBE)" >&2
+        exit 1
+    fi
+    e2e_display || exit 1
+    if [ -n "${WINEPREFIX:-}" ]; then
+        wine_prefix "$WINEPREFIX" || exit 1
+    else
+        wine_prefix "$E2E_WORK/prefix" fresh || exit 1
+        # shellcheck disable=SC2016 # evaluated at the exit
+        at_exit 'rm -rf "$E2E_WORK/prefix"'
+    fi
+    # A Wine session keeps the display it started on: one left from before
+    # (on a display that is gone) ends first, and this one ends with the
+    # test, every Wine process of the prefix with it.
+    wine_stop
+    at_exit wine_stop
+    driver_start
+    # No window manager runs on the virtual display, and Wine waits two
+    # seconds for one at the end of each managed window: unmanaged windows
+    # end at once.
+    driver reg-set 'Software\Wine\X11 Driver' Managed 1 4e 00 # "N" as REG_SZ
+    echo "# $E2E_NAME (display $DISPLAY, prefix $WINEPREFIX)"
 }
 
 e2e_end() {
@@ -118,64 +99,149 @@ e2e_end() {
     [ "$E2E_FAILED" -eq 0 ]
 }
 
-# driver ARGS...: the Win32 test driver, with a timeout.
+# --- the Win32 test driver --------------------------------------------------------
+
+# driver_start: one driver process in batch mode answers every later driver
+# call of the test (a Wine process costs a fraction of a second to start).
+driver_start() {
+    local in=$E2E_WORK/driver.in out=$E2E_WORK/driver.out
+    rm -f "$in" "$out"
+    mkfifo "$in" "$out" || return 1
+    timeout -k 5 3600 wine "$DRIVER" batch <"$in" >"$out" 2>/dev/null &
+    E2E_DRIVER_PID=$!
+    started "$E2E_DRIVER_PID"
+    # Opened for reading and writing, which does not wait for the other end:
+    # a driver that never starts leaves the first command to time out.
+    exec 7<>"$in" 8<>"$out"
+    at_exit 'exec 7>&- 8<&-'
+}
+
+# driver ARGS...: one command of the driver (its output without carriage
+# returns, its exit code). Through the batch process when one runs, else in
+# a process of its own. The whole answer is read before any of it is
+# printed, so that a reader that stops early (awk's exit, head) leaves
+# nothing of it behind for the next command.
 driver() {
-    timeout 60 wine "$DRIVER" "$@" 2>/dev/null | tr -d '\r'
-}
-
-# saver_start ARGS...: starts the screen saver in the background; its exit
-# code lands in $E2E_WORK/saver.rc when it ends (124 after the time-out).
-saver_start() {
-    rm -f "$E2E_WORK/saver.rc"
-    (
-        timeout "${SAVER_TIMEOUT:-60}" wine "$SCR" "$@" >"$E2E_WORK/saver.out" 2>&1
-        echo $? >"$E2E_WORK/saver.rc"
-    ) &
-    SAVER_STARTED=$(date +%s.%N)
-}
-
-# saver_wait SECONDS: waits for the saver to end; prints its exit code, or
-# "running" when it is still running after that long.
-saver_wait() {
-    local deadline
-    deadline=$(($(date +%s) + $1))
-    while [ ! -f "$E2E_WORK/saver.rc" ]; do
-        if [ "$(date +%s)" -ge "$deadline" ]; then
-            echo running
-            return 0
-        fi
-        sleep 0.1
+    # A line break in an argument would end the command line early.
+    if [ -z "${E2E_DRIVER_PID:-}" ] || [[ "$*" == *$'\n'* ]] || ! alive "$E2E_DRIVER_PID"; then
+        driver_once "$@"
+        return
+    fi
+    local IFS=$'\t' line output='' code=''
+    printf '%s\n' "$*" >&7
+    # No command waits longer than 60 s by itself.
+    while IFS= read -r -t 90 line <&8; do
+        line=${line%$'\r'}
+        case $line in
+        "=end "*)
+            code=${line#=end }
+            break
+            ;;
+        esac
+        output+=$line$'\n'
     done
-    cat "$E2E_WORK/saver.rc"
+    if [ -z "$code" ]; then
+        echo "e2e: the test driver did not answer 'driver $*'; ending it" >&2
+        stop_pid "$E2E_DRIVER_PID"
+        return 1
+    fi
+    printf '%s' "$output"
+    return "$code"
 }
 
-# saver_kill: ends a saver that a test left running, and waits for it.
-saver_kill() {
-    pkill -f "$SCR" 2>/dev/null
-    saver_wait 10 >/dev/null
-    timeout 30 wineserver -w 2>/dev/null || true
-}
-
-# host_window W H [LIFETIME_MS]: starts the test driver's stand-in for the
-# display control panel's preview window (in the background, until it is
-# closed or its lifetime ends) and prints its handle, empty when it did not
-# come up. The driver writes straight to a file: a pipe would hold the handle
-# back until the driver ends.
-host_window() {
-    local out=$E2E_WORK/host-$$-$RANDOM.txt handle i
-    timeout 150 wine "$DRIVER" host-window "$@" >"$out" 2>/dev/null &
-    for i in $(seq 1 100); do
-        handle=$(tr -d '\r' <"$out" | field handle)
-        [ -n "$handle" ] && break
-        sleep 0.1
-    done
-    echo "$handle"
+# driver_once ARGS...: the driver in a process of its own, for a command run
+# in the background or one that must start afresh (the sound device is
+# chosen when a process first plays).
+driver_once() {
+    timeout -k 5 60 wine "$DRIVER" "$@" 2>/dev/null | tr -d '\r'
+    return "${PIPESTATUS[0]}"
 }
 
 # field NAME: the value of "NAME value" in the driver output on stdin, exactly
 # as printed (inner and trailing blanks kept).
 field() {
     awk -v k="$1" 'index($0, k " ") == 1 { print substr($0, length(k) + 2); exit }'
+}
+
+# host_window W H [LIFETIME_MS]: starts the test driver's stand-in for the
+# display control panel's preview window (in the background, until it is
+# closed or its lifetime ends); HOST is its handle, empty when it did not
+# come up. The driver writes straight to a file: a pipe would hold the handle
+# back until the driver ends.
+host_window() {
+    local name=host-$RANDOM
+    spawn "$name" 150 wine "$DRIVER" host-window "$@"
+    wait_for 10 _host_handle "$name" >/dev/null
+    # shellcheck disable=SC2034 # for the caller
+    HOST=$(_host_handle "$name")
+}
+
+_host_handle() {
+    tr -d '\r' <"$E2E_WORK/$1.out" | field handle | grep .
+}
+
+# --- the settings in the registry ---------------------------------------------
+
+# reg_dword NAME VALUE: stores a REG_DWORD (VALUE a number, 0x for hex).
+reg_dword() {
+    local v=$(($2))
+    # shellcheck disable=SC2046 # four bytes, four arguments
+    driver reg-set "$SETTINGS_SUBKEY" "$1" 4 \
+        $(printf '%02x %02x %02x %02x' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) \
+            $((v >> 24 & 255))) >/dev/null
+}
+
+# reg_bytes NAME TYPE BYTE...: stores a value with that type tag and bytes.
+reg_bytes() {
+    driver reg-set "$SETTINGS_SUBKEY" "$@" >/dev/null
+}
+
+# reg_clear [NAME]: removes a stored setting, or all of them.
+# shellcheck disable=SC2120 # NAME is optional
+reg_clear() {
+    driver reg-delete "$SETTINGS_SUBKEY" "$@" >/dev/null
+}
+
+# reg_value NAME: "TYPE SIZE BYTES" of a setting exactly as stored (4 is
+# REG_DWORD), e.g. "4 1 01"; "missing" when there is no such value or key.
+reg_value() {
+    driver reg-value "$SETTINGS_SUBKEY" "$1" | awk '
+        $1 == "type" { t = $2 } $1 == "size" { s = $2 }
+        $1 == "data" { $1 = ""; d = substr($0, 2) }
+        END { if (t == "") print "missing"; else print t, s, d }'
+}
+
+# --- the saver under Wine -----------------------------------------------------
+
+# saver_start ARGS...: starts the screen saver in the background (under
+# SAVER_TIMEOUT, 60 s by default); SAVER_PID is its process, its exit code
+# lands in $E2E_WORK/saver.rc when it ends (124 after the time-out).
+saver_start() {
+    spawn saver "${SAVER_TIMEOUT:-60}" wine "$SCR" "$@"
+    SAVER_PID=$SPAWNED
+    # shellcheck disable=SC2034 # for the caller
+    SAVER_STARTED=$(now)
+}
+
+# saver_wait SECONDS: waits up to that long for the saver to end; prints its
+# exit code, or "running" when it still runs.
+saver_wait() {
+    WAIT_STEP=0.02 wait_for "$1" ended saver >/dev/null
+    ended saver || echo running
+}
+
+# saver_kill: ends a saver that a test left running, and waits for it.
+saver_kill() {
+    [ -n "${SAVER_PID:-}" ] && stop_pid "$SAVER_PID"
+    saver_wait 10 >/dev/null
+    SAVER_PID=
+}
+
+# --- pictures and sound -------------------------------------------------------
+
+# screenshot FILE [WINDOW]: the whole screen (or one X window) as a picture.
+screenshot() {
+    bounded import -window "${2:-root}" "$1" 2>/dev/null
 }
 
 # measure FILE [GEOMETRY]: figures of a picture (or of the GEOMETRY crop of it),
@@ -189,7 +255,7 @@ field() {
 measure() {
     local crop=()
     [ -n "${2:-}" ] && crop=(-crop "$2" +repage)
-    timeout 10 convert "$1" "${crop[@]}" -alpha off -scale '128x96!' -depth 8 txt:- 2>/dev/null |
+    bounded convert "$1" "${crop[@]}" -alpha off -scale '128x96!' -depth 8 txt:- 2>/dev/null |
         awk -F'[(),: ]+' '
         NR > 1 {
             x = $1; y = $2; r = $3; g = $4; b = $5
@@ -199,6 +265,7 @@ measure() {
             if (r > 40 && r > 1.6 * g && r > 1.6 * b) { red++; rx += x; ry += y }
         }
         END {
+            if (n == 0) exit 1
             mean = sum / n
             printf "mean %d\nspread %d\n", mean, sqrt(sq / n - mean * mean)
             printf "skytop %d\nfloorlow %d\n", 100 * sky / top, 100 * floor / low
@@ -213,70 +280,33 @@ value() {
     awk -v k="$1" '$1 == k { print $2 }'
 }
 
-# in_range VALUE LOW HIGH: an integer within the bounds (an empty value is not).
-in_range() {
-    [ "${1:--1}" -ge "$2" ] && [ "${1:--1}" -le "$3" ]
+# drawn [X Y W H]: something has been drawn in that region of the screen
+# (the middle by default): the first picture, after a black window.
+drawn() {
+    [ $# = 4 ] || set -- 448 320 128 128
+    bounded -s 10 "$XPROBE" drawn "$@"
 }
 
-# above VALUE LIMIT: a decimal greater than the limit.
-above() {
-    awk -v v="$1" -v l="$2" 'BEGIN { exit !(v > l) }'
+# gl_drawable WxH: the X window that Wine made as the GL drawable of a
+# preview's child window. Wine 8 gives a GL child window of another
+# process's window no device context drawable of its own, so the picture
+# never reaches the host window on the X screen: it is drawn into an X window
+# of the host's size without a name.
+gl_drawable() {
+    bounded xwininfo -root -tree |
+        awk -v size="$1" '/\(has no name\): \(\)  / && $0 ~ "  " size "\\+0\\+0" { print $1; exit }' | grep .
+}
+
+# preview_drawn WxH FILE: the preview's GL drawable shows a picture (kept in
+# FILE).
+preview_drawn() {
+    local drawable
+    drawable=$(gl_drawable "$1") && screenshot "$2" "$drawable" &&
+        in_range "$(measure "$2" | value mean)" 40 255
 }
 
 # peak FILE: the largest absolute sample of a recording, 0 to 32768.
 peak() {
-    sox "$1" -n stat 2>&1 | awk '/^Maximum amplitude/ { max = $3 } /^Minimum amplitude/ { min = -$3 }
+    bounded sox "$1" -n stat 2>&1 | awk '/^Maximum amplitude/ { max = $3 } /^Minimum amplitude/ { min = -$3 }
         END { v = max > min ? max : min; printf "%d\n", v * 32768 + 0.5 }'
-}
-
-# reg_value NAME: "TYPE DATA" of a settings value, empty when missing.
-reg_value() {
-    timeout 30 wine reg query "$SETTINGS_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
-        awk -v k="$1" '$1 == k { print $2, $3 }'
-}
-
-# e2e_start_audio: a private PulseAudio server with a null sink named
-# "capture" as the default device, so that Wine's wave output can be recorded.
-e2e_start_audio() {
-    export XDG_RUNTIME_DIR=$E2E_WORK/pulse-runtime
-    export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
-    mkdir -p "$XDG_RUNTIME_DIR"
-    chmod 700 "$XDG_RUNTIME_DIR"
-    timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
-        --load="module-null-sink sink_name=capture" --load=module-native-protocol-unix \
-        >/dev/null 2>&1 || return 1
-    local i
-    for i in $(seq 1 50); do
-        timeout 5 pactl info >/dev/null 2>&1 && break
-        sleep 0.1
-    done
-    timeout 5 pactl set-default-sink capture
-}
-
-# e2e_stop_audio: ends the server e2e_start_audio started (by the process id
-# in its pid file: it refuses "pactl exit", having been started with
-# --disallow-exit, and its command line does not name its folder).
-e2e_stop_audio() {
-    local pid i
-    pid=$(cat "${PULSE_RUNTIME_PATH:-/nonexistent}/pid" 2>/dev/null)
-    [ -n "$pid" ] || return 0
-    kill "$pid" 2>/dev/null
-    for i in $(seq 1 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    return 0
-}
-
-# capture_start FILE: records the null sink to a WAV file until capture_stop.
-capture_start() {
-    timeout 600 parec -d capture.monitor --format=s16le --rate=44100 --channels=2 \
-        --file-format=wav "$1" &
-    E2E_CAPTURE_PID=$!
-}
-
-capture_stop() {
-    kill "$E2E_CAPTURE_PID" 2>/dev/null
-    wait "$E2E_CAPTURE_PID" 2>/dev/null
-    return 0
 }

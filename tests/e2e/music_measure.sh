@@ -5,6 +5,7 @@
 # Not part of the test run (it takes over two minutes):
 #   bash tests/e2e/music_measure.sh [SECONDS]
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin music-measure
 
@@ -12,28 +13,18 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 SECONDS_RECORDED=${1:-130}
 REC=$E2E_WORK/saver.wav
 
-e2e_start_audio || exit 1
-measure_cleanup() {
-    capture_stop
-    e2e_stop_audio
-    timeout 20 wineserver -k 2>/dev/null
-    [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
-    [ "$E2E_OWN_PREFIX" = 1 ] && rm -rf "$WINEPREFIX"
-    return 0
-}
-trap measure_cleanup EXIT
-timeout 30 wine reg delete "$SETTINGS_KEY" /v musica /f >/dev/null 2>&1 # on by default
-capture_start "$REC"
-sleep 1
-xdotool mousemove 500 400
+start_sound "$E2E_WORK/pulse" || exit 1
+reg_clear musica # on by default
+record_start "$REC" $((SECONDS_RECORDED + 120)) || exit 1
+bounded xdotool mousemove 500 400
 SAVER_TIMEOUT=$((SECONDS_RECORDED + 60)) saver_start /s
 sleep "$SECONDS_RECORDED"
-xdotool key space
+bounded xdotool key space
 saver_wait 15 >/dev/null
-capture_stop
+record_stop
 
 # Where the music starts: the first 50 ms window above -60 dBFS.
-start=$(sox "$REC" -t raw -e signed -b 16 -L -c 2 -r 44100 - | perl -e '
+start=$(bounded sox "$REC" -t raw -e signed -b 16 -L -c 2 -r 44100 - | perl -e '
     binmode STDIN; my $w = 2205 * 4; my $i = 0;
     while (read(STDIN, my $b, $w) == $w) {
         my $s = 0; $s += $_ * $_ for unpack("s<*", $b);
@@ -43,10 +34,10 @@ start=$(sox "$REC" -t raw -e signed -b 16 -L -c 2 -r 44100 - | perl -e '
     print "none\n";')
 echo "music starts at $start s of the recording"
 [ "$start" = none ] && exit 1
-sox "$REC" "$E2E_WORK/music.wav" trim "$start"
-echo "level and clipping over $(soxi -D "$E2E_WORK/music.wav") s of music:"
-sox "$E2E_WORK/music.wav" -n stats 2>&1 | grep -E 'Pk lev dB|RMS lev dB|RMS Pk dB|Crest|Flat factor|Pk count'
-clipped=$(sox "$E2E_WORK/music.wav" -t raw -e signed -b 16 -L - | perl -e '
+bounded sox "$REC" "$E2E_WORK/music.wav" trim "$start"
+echo "level and clipping over $(bounded soxi -D "$E2E_WORK/music.wav") s of music:"
+bounded sox "$E2E_WORK/music.wav" -n stats 2>&1 | grep -E 'Pk lev dB|RMS lev dB|RMS Pk dB|Crest|Flat factor|Pk count'
+clipped=$(bounded sox "$E2E_WORK/music.wav" -t raw -e signed -b 16 -L - | perl -e '
     binmode STDIN; local $/; my $n = 0;
     for (unpack("s<*", <STDIN>)) { $n++ if $_ >= 32767 || $_ <= -32768 }
     print "$n\n";')
@@ -54,8 +45,8 @@ echo "samples at full scale (clipped): $clipped"
 
 # The loop: where the song's opening comes back. The opening 12 s are
 # matched against the music from 30 s on.
-sox "$E2E_WORK/music.wav" "$E2E_WORK/opening.wav" trim 0 12
-sox "$E2E_WORK/music.wav" "$E2E_WORK/later.wav" trim 30
-perl "$HERE/wav_match.pl" "$E2E_WORK/opening.wav" "$E2E_WORK/later.wav" 10 90 50 >"$E2E_WORK/loop.txt"
-loop=$(perl -e 'printf "%.2f", $ARGV[0] + 30' -- "$(field offset <"$E2E_WORK/loop.txt")")
+bounded sox "$E2E_WORK/music.wav" "$E2E_WORK/opening.wav" trim 0 12
+bounded sox "$E2E_WORK/music.wav" "$E2E_WORK/later.wav" trim 30
+bounded -s 120 perl "$HERE/wav_match.pl" "$E2E_WORK/opening.wav" "$E2E_WORK/later.wav" 10 90 50 >"$E2E_WORK/loop.txt"
+loop=$(awk -v o="$(field offset <"$E2E_WORK/loop.txt")" 'BEGIN { printf "%.2f", o + 30 }')
 echo "the song's opening returns after $loop s (correlation $(field correlation <"$E2E_WORK/loop.txt"), next best $(field runner_up <"$E2E_WORK/loop.txt"))"

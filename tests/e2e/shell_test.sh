@@ -2,78 +2,84 @@
 # The real screen saver under Wine: full-screen and preview runs, how input
 # ends them, failed window creation, and the frame rate stored afterwards.
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin shell
 
 # dword_float HEX: the float whose bit pattern is that REG_DWORD.
 dword_float() {
-    perl -e 'printf "%.6g\n", unpack("f", pack("L", hex(shift)))' "$1"
+    bounded perl -e 'printf "%.6g\n", unpack("f", pack("L", hex(shift)))' "$1"
 }
 
-positive_finite() {
-    perl -e 'my $v = shift; exit(($v =~ /^[0-9.e+-]+$/ && $v > 0 && $v < 1e30) ? 0 : 1)' "$1"
+# dword_bytes_float "4 4 B0 B1 B2 B3": the float whose bit pattern a stored
+# REG_DWORD holds.
+dword_bytes_float() {
+    # shellcheck disable=SC2086 # split into the fields
+    set -- $1
+    dword_float "$6$5$4$3"
 }
 
-# start_fullscreen: a /s run with the cursor at (500, 400); waits for its window.
+# start_fullscreen: a /s run with the cursor at (500, 400); waits for its
+# window, and for its first picture when asked ("drawn"), before which it
+# may not yet take input.
 start_fullscreen() {
-    xdotool mousemove 500 400
+    bounded xdotool mousemove 500 400
     saver_start /s
     driver wait-window XIOpenGL - 30000 >"$E2E_WORK/window.txt"
+    [ "${1:-}" != drawn ] || wait_for 15 drawn
 }
 
 # --- full screen: the window, then each way input ends the run ---------------
-timeout 30 wine reg delete "$SETTINGS_KEY" /f >/dev/null 2>&1
+reg_clear
 start_fullscreen
 window=$(cat "$E2E_WORK/window.txt")
-elapsed=$(echo "$(date +%s.%N) - $SAVER_STARTED" | bc)
-echo "# measure: start to visible window under Wine: ${elapsed} s"
+echo "# measure: start to visible window under Wine: $(elapsed "$SAVER_STARTED") s"
 check "/s makes one window of class XIOpenGL" [ -n "$(echo "$window" | field handle)" ]
 check "/s window covers the screen (0 0 1024 768)" \
     [ "$(echo "$window" | field rect)" = "0 0 1024 768" ]
 style=$(echo "$window" | field style)
 check "/s window is a borderless pop-up ($style)" \
-    perl -e 'my $s = hex(shift); exit((($s & 0x80000000) && !($s & 0x00C40000)) ? 0 : 1)' "$style"
+    bits "$style" 0x80C40000 0x80000000
 check "/s window has no parent" [ "$(echo "$window" | field parent)" = "0" ]
-import -window root "$E2E_WORK/fullscreen.png" 2>/dev/null
-sleep 2
-check "/s keeps running without input" [ "$(saver_wait 0)" = running ]
-xdotool key space
+wait_for 15 drawn
+screenshot "$E2E_WORK/fullscreen.png"
+# Two seconds without input, in which nothing may end the run.
+check "/s keeps running without input" [ "$(saver_wait 2)" = running ]
+bounded xdotool key space
 check "/s: a key press ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
 
 frames=$(reg_value frames)
 echo "# frames after /s: $frames"
-check "/s stores frames as REG_DWORD" [ "${frames%% *}" = REG_DWORD ]
-fps=$(dword_float "${frames#* }")
+check "/s stores frames as a four-byte REG_DWORD" [ "${frames% * * * *}" = "4 4" ]
+fps=$(dword_bytes_float "$frames")
 echo "# measure: smoothed frame rate of the whole scene: $fps frames per second"
+positive_finite() { num "$1" '>' 0 && num "$1" '<' 1e30; }
 check "/s stores a positive finite frame rate ($fps)" positive_finite "$fps"
 
 for button in 1 2 3; do
-    start_fullscreen
-    sleep 1
-    xdotool click $button
+    start_fullscreen drawn
+    bounded xdotool click $button
     check "/s: mouse button $button ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
 done
 
-start_fullscreen
-sleep 1
-xdotool mousemove 550 450
-sleep 2
-check "/s: a move of 50 pixels on both axes does not end the run" [ "$(saver_wait 0)" = running ]
-xdotool mousemove 500 400
+start_fullscreen drawn
+bounded xdotool mousemove 550 450
+check "/s: a move of 50 pixels on both axes does not end the run" [ "$(saver_wait 2)" = running ]
+bounded xdotool mousemove 500 400
 sleep 0.5
-xdotool mousemove 551 400
+bounded xdotool mousemove 551 400
 check "/s: a move of 51 pixels on one axis ends the run with exit code 0" \
     [ "$(saver_wait 15)" = 0 ]
 
-start_fullscreen
-sleep 1
-xdotool mousemove 500 349
+start_fullscreen drawn
+bounded xdotool mousemove 500 349
 check "/s: a move of 51 pixels upwards ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
 saver_kill
 
 # --- preview inside a host window of ours ------------------------------------
-timeout 30 wine reg add "$SETTINGS_KEY" /v frames /t REG_DWORD /d 0x41200000 /f >/dev/null 2>&1
-host=$(host_window 320 240)
+reg_dword frames 0x41200000
+host_window 320 240
+host=$HOST
 check "the test driver made a preview host window" [ -n "$host" ]
 saver_start /p "$host"
 child=$(driver wait-window XIOpenGL - 30000 "$host")
@@ -81,21 +87,20 @@ check "/p makes a child window of class XIOpenGL in the host" [ -n "$(echo "$chi
 check "/p child is sized from the host window (320 x 240)" \
     [ "$(echo "$child" | field client)" = "320 240" ]
 check "/p child is a child of the host" [ -n "$host" -a "$(echo "$child" | field parent)" = "$host" ]
-import -window root "$E2E_WORK/preview.png" 2>/dev/null
+screenshot "$E2E_WORK/preview.png"
 driver key "$(echo "$child" | field handle)" 32 >/dev/null
-xdotool key space
+bounded xdotool key space
 # The host window spans 40 to 360 and 40 to 280 on the screen: click inside it.
-xdotool mousemove 200 160
+bounded xdotool mousemove 200 160
 for button in 1 2 3; do
-    xdotool click $button
+    bounded xdotool click $button
     sleep 0.3
 done
-sleep 2
 check "/p: key presses and clicks of each mouse button in the preview do nothing" \
-    [ "$(saver_wait 0)" = running ]
+    [ "$(saver_wait 2)" = running ]
 driver destroy-host "$host" >/dev/null
 check "/p: closing the host window ends the run with exit code 0" [ "$(saver_wait 15)" = 0 ]
-check "/p leaves the stored frames unchanged" [ "$(reg_value frames)" = "REG_DWORD 0x41200000" ]
+check "/p leaves the stored frames unchanged" [ "$(reg_value frames)" = "4 4 00 00 20 41" ]
 saver_kill
 
 # --- preview with numbers that name no window ---------------------------------
@@ -119,9 +124,9 @@ done
 
 # --- /a: the system's password change, then the end ---------------------------
 # Watched from before the start until well after the end: no GL window appears.
-driver wait-window XIOpenGL - 6000 >"$E2E_WORK/password-window.txt" &
+driver_once wait-window XIOpenGL - 6000 >"$E2E_WORK/password-window.txt" &
 watcher=$!
-sleep 0.5
+sleep 0.5 # the watcher's Wine process is up before the saver starts
 saver_start /a 0
 check "/a ends with exit code 0" [ "$(saver_wait 30)" = 0 ]
 wait $watcher

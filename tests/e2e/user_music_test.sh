@@ -5,42 +5,40 @@
 # (the recording is xm2wav's render of it, byte for byte) and says one line
 # about the damaged file on standard error.
 set -u
+# shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 
 NATIVE_BUILD=${NATIVE_BUILD:-$E2E_TOP/build/host}
-E2E_NAME=user_music
-E2E_WORK=$NATIVE_BUILD/e2e/user_music
+
+# recorded BYTES: the file device holds that much, or the saver has ended.
+recorded() {
+    [ "$(stat -c %s "$E2E_WORK/music.raw" 2>/dev/null || echo 0)" -ge "$1" ] || ended run >/dev/null
+}
 
 # user_music_check: the whole check; needs a display and the sound server.
 user_music_check() {
     local tazroscr=$NATIVE_BUILD/tazroscr xm2wav=$NATIVE_BUILD/tools/xm2wav/xm2wav
     local writer=$NATIVE_BUILD/tests/music/write_test_song
     local folder="$E2E_WORK/mis módulos" raw=$E2E_WORK/music.raw
-    local pid rc i bytes need=$((4 * 176400))
+    local rc bytes need=$((4 * 176400))
     mkdir -p "$folder"
-    timeout 30 "$writer" golden "$folder/bueno.xm" || { fail "the test module is written"; return; }
+    bounded "$writer" golden "$folder/bueno.xm" || { fail "the test module is written"; return; }
     # The signature of a module and nothing after it: no orders.
     { printf 'Extended Module: '; head -c 400 /dev/zero; } >"$folder/roto.xm"
     echo 'not a module' >"$folder/notas.txt"
-    timeout 120 "$xm2wav" "$folder/bueno.xm" "$E2E_WORK/reference.wav" --seconds 30 >/dev/null 2>&1
+    bounded -s 120 "$xm2wav" "$folder/bueno.xm" "$E2E_WORK/reference.wav" --seconds 30 >/dev/null 2>&1
     tail -c +45 "$E2E_WORK/reference.wav" >"$E2E_WORK/reference.raw" # the 44-byte header off
 
     printf 'pcm.!default { type file; slave.pcm { type pulse }; file "%s"; format "raw" }\n' \
         "$raw" >"$E2E_WORK/file-device.conf"
-    ALSA_CONFIG_PATH=$E2E_WORK/file-device.conf timeout -k 5 60 "$tazroscr" --root \
-        --archivo-musica "$folder" >"$E2E_WORK/run.out" 2>"$E2E_WORK/run.err" &
-    pid=$!
+    ALSA_CONFIG_PATH=$E2E_WORK/file-device.conf spawn run 60 "$tazroscr" --root \
+        --archivo-musica "$folder"
     # Until four seconds have been recorded (the first two are mixed before
     # the device starts), or twenty seconds have passed.
-    for i in $(seq 1 200); do
-        bytes=$(stat -c %s "$raw" 2>/dev/null || echo 0)
-        [ "$bytes" -ge "$need" ] && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -TERM "$pid" 2>/dev/null
-    wait "$pid"
-    rc=$?
+    wait_for 20 recorded "$need"
+    kill -TERM "$SPAWNED" 2>/dev/null
+    WAIT_STEP=0.02 wait_for 5 ended run >/dev/null
+    rc=$(ended run)
     bytes=$(stat -c %s "$raw" 2>/dev/null || echo 0)
     check "--archivo-musica FOLDER: ends with 0 on SIGTERM ($rc)" [ "$rc" = 0 ]
     check "--archivo-musica FOLDER: at least 4 s recorded ($((bytes / 176400)) s)" \
@@ -55,21 +53,14 @@ user_music_check() {
     check "--archivo-musica FOLDER: nothing on standard output" [ ! -s "$E2E_WORK/run.out" ]
 }
 
-rm -rf "$E2E_WORK"
-mkdir -p "$E2E_WORK"
+e2e_work user_music "$NATIVE_BUILD/e2e"
 for file in "$NATIVE_BUILD/tazroscr" "$NATIVE_BUILD/tools/xm2wav/xm2wav" \
     "$NATIVE_BUILD/tests/music/write_test_song"; do
     [ -e "$file" ] || { echo "e2e: build the host preset first ($file)" >&2; exit 1; }
 done
-user_music_cleanup() {
-    e2e_stop_audio
-    [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
-    return 0
-}
-trap user_music_cleanup EXIT
-e2e_start_display || exit 1
+e2e_display || exit 1
 echo "# $E2E_NAME (display $DISPLAY)"
-if e2e_start_audio; then
+if start_sound "$E2E_WORK/pulse"; then
     user_music_check
 else
     fail "a private PulseAudio server with a null sink starts"

@@ -6,7 +6,9 @@
 # the host build (tools and assets) and the web build, nothing else of the
 # other end-to-end scripts. Ends with "web: N passed, M failed".
 set -uo pipefail
-top=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=../../scripts/lib.sh
+. "$(dirname "$0")/../../scripts/lib.sh"
+top=$TAZRO_TOP
 web=${WEB_BUILD:-$top/build/web}
 host=${HOST_BUILD:-$top/build/host}
 assets=${TAZRO_ASSET_DIR:-$top/build/assets}
@@ -33,7 +35,7 @@ mkdir -p "$references"
 reference() {
     local name=$1
     shift
-    timeout 120 "$scene2png" --assets "$assets" "$@" "$references/$name.png" ||
+    bounded -s 120 "$scene2png" --assets "$assets" "$@" "$references/$name.png" ||
         echo "web_test: scene2png failed for $name" >&2
 }
 reference still-6 --start 6
@@ -43,9 +45,9 @@ reference still-12-lava --start 12 --nSuelo 8
 reference still-12-perface --start 12 --tipoIlum 1
 pcm_hash() {
     local module=$1 seconds=$2 out=$3
-    timeout 120 "$xm2wav" "$module" "$work/render.wav" --seconds "$seconds" >/dev/null ||
+    bounded -s 120 "$xm2wav" "$module" "$work/render.wav" --seconds "$seconds" >/dev/null ||
         echo "web_test: xm2wav failed for $module" >&2
-    python3 - "$work/render.wav" >"$out" <<'PY'
+    bounded python3 - "$work/render.wav" >"$out" <<'PY'
 import hashlib, struct, sys
 data = open(sys.argv[1], "rb").read()
 at = 12
@@ -58,21 +60,11 @@ while at + 8 <= len(data):
 PY
 }
 pcm_hash "$assets/voxaresource-123.xm" 6 "$references/sound.sha256"
-"$writer" golden "$references/golden.xm" || echo "web_test: write_test_song failed" >&2
+bounded "$writer" golden "$references/golden.xm" || echo "web_test: write_test_song failed" >&2
 pcm_hash "$references/golden.xm" 2 "$references/golden.sha256"
 
-python3 "$top/scripts/serve_web.py" "$web" >"$work/server.txt" 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null' EXIT
-url=
-for _ in $(seq 1 100); do
-    url=$(head -n 1 "$work/server.txt")
-    [ -n "$url" ] && break
-    sleep 0.1
-done
-if [ -z "$url" ]; then
-    echo "web_test: the page's server did not start" >&2
-    exit 1
-fi
+TAZRO_WORK=$work # where web_serve keeps the server's files
+web_serve "$web" || exit 1
+url=$WEB_URL
 echo "# web edition at $url (work folder $work)"
-timeout 900 node "$top/tests/e2e/web/web_test.js" "$url" "$work" "$references"
+bounded -s 900 node "$top/tests/e2e/web/web_test.js" "$url" "$work" "$references"

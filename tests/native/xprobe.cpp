@@ -13,6 +13,8 @@
 //                            (fps), then ends COMMAND with SIGTERM and prints
 //                            how long it took (exit_ms; killed after 5 s)
 //                            and its exit code
+//   xprobe drawn X Y W H     exit code 0 when the screen region is not all
+//                            black (something has been drawn there), else 1
 //   xprobe vanish W H MS -- COMMAND...
 //                            makes a plain W x H window, starts COMMAND with
 //                            each argument "{}" replaced by the window's
@@ -158,6 +160,16 @@ int Measure(double seconds, int x, int y, int w, int h, char** command) {
     return 0;
 }
 
+int Drawn(int x, int y, int w, int h) {
+    Display* display = Open();
+    const std::vector<unsigned long> pixels = Grab(display, x, y, w, h);
+    XCloseDisplay(display);
+    for (unsigned long p : pixels)
+        if (p != 0)
+            return 0;
+    return 1;
+}
+
 // The exit code of a child as the shell gives it, waiting at most seconds
 // before killing it.
 int WaitExitCode(pid_t child, double seconds) {
@@ -211,10 +223,13 @@ int main(int argc, char** argv) {
     if (argc >= 9 && std::strcmp(argv[1], "measure") == 0 && std::strcmp(argv[7], "--") == 0)
         return Measure(std::atof(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                        std::atoi(argv[5]), std::atoi(argv[6]), argv + 8);
+    if (argc == 6 && std::strcmp(argv[1], "drawn") == 0)
+        return Drawn(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                     std::atoi(argv[5]));
     if (argc >= 7 && std::strcmp(argv[1], "vanish") == 0 && std::strcmp(argv[5], "--") == 0)
         return Vanish(std::atoi(argv[2]), std::atoi(argv[3]), std::atof(argv[4]), argv + 6);
     std::fprintf(stderr,
                  "usage: xprobe window W H | close ID | measure SECONDS X Y W H -- COMMAND... |\n"
-                 "       vanish W H MS -- COMMAND...\n");
+                 "       vanish W H MS -- COMMAND... | drawn X Y W H\n");
     return 2;
 }

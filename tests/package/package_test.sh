@@ -6,13 +6,13 @@
 # files, the read-me, and the version resource of the .scr in it.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../e2e/lib.sh
 . "$HERE/../e2e/lib.sh"
-E2E_NAME=package
 OUT=${PACKAGES:-$E2E_TOP/build/packages}
-WORK=$E2E_TOP/build/package-test
-rm -rf "$WORK"
-mkdir -p "$WORK"
-trap '[ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null' EXIT
+e2e_work package-test "$E2E_TOP/build"
+E2E_NAME=package
+WORK=$E2E_WORK
+XPROBE=$E2E_TOP/build/host/tests/native/xprobe
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$E2E_TOP/build/host/CMakeCache.txt")
 deb=$OUT/tazroscr_${version}_amd64.deb
@@ -25,7 +25,7 @@ if [ -z "$version" ] || [ ! -f "$deb" ] || [ ! -f "$zip" ]; then
 fi
 
 # --- the Debian package ------------------------------------------------------
-fields=$(dpkg-deb -f "$deb" Package Version Architecture Section | tr '\n' ' ')
+fields=$(bounded dpkg-deb -f "$deb" Package Version Architecture Section | tr '\n' ' ')
 check "the package is tazroscr $version for amd64 in x11 ($fields)" \
     [ "$fields" = "Package: tazroscr Version: $version Architecture: amd64 Section: x11 " ]
 check "it has a maintainer ($(dpkg-deb -f "$deb" Maintainer))" \
@@ -102,48 +102,35 @@ check "the settings file parses (xmllint)" xmllint --noout "$xml"
 # A <file> is set to a folder with a module in it (the embedded song's).
 mkdir -p "$WORK/music"
 cp "$E2E_TOP/build/assets/voxaresource-123.xm" "$WORK/music/"
-perl "$HERE/xml_commands.pl" "$xml" "$WORK/music" >"$WORK/commands.txt" 2>&1
+bounded perl "$HERE/xml_commands.pl" "$xml" "$WORK/music" >"$WORK/commands.txt" 2>&1
 check "command lines come out of the settings file ($(wc -l <"$WORK/commands.txt"))" \
     [ "$(wc -l <"$WORK/commands.txt")" -ge 2 ]
 check "one of them sets the music file (a <file>) to the folder" \
     grep -q -- "^--root --archivo-musica $WORK/music\$" "$WORK/commands.txt"
 
 # accepted ARGS...: the program, started with ARGS on the virtual display,
-# is still running after 1.5 s (a refused option ends it at once with 2) and
-# ends with 0 within a second of SIGTERM. Prints why when it does not. ALSA
+# draws its first picture (a refused option ends it at once with 2) and ends
+# with 0 within a second of SIGTERM then. Prints why when it does not. ALSA
 # gets a configuration without a default device, so that no run plays into
 # a sound server that happens to be running: the program says so and goes
 # on silently.
 printf 'pcm.other { type null }\n' >"$WORK/no-sound.conf"
 accepted() {
-    local pid i rc
-    ALSA_CONFIG_PATH=$WORK/no-sound.conf timeout 30 "$program" "$@" >"$WORK/run.out" \
-        2>"$WORK/run.err" &
-    pid=$!
-    sleep 1.5
-    if ! kill -0 "$pid" 2>/dev/null; then
-        wait "$pid"
-        echo "# ended at once with $?: $(head -3 "$WORK/run.err" | tr '\n' ' ')"
+    local figures
+    figures=$(ALSA_CONFIG_PATH=$WORK/no-sound.conf bounded -s 90 "$XPROBE" measure 0 448 320 128 128 \
+        -- "$program" "$@" 2>"$WORK/run.err" | tr '\n' ' ')
+    read -r _ first _ _ _ took _ code <<<"$figures"
+    if ! num "$first" '>=' 0; then
+        echo "# no picture; ended with $code: $(head -3 "$WORK/run.err" | tr '\n' ' ')"
         return 1
     fi
-    kill -TERM "$pid"
-    for i in $(seq 1 20); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        echo "# still running a second after SIGTERM"
-        kill -KILL "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
+    if [ "$code" != 0 ] || ! num "$took" '<' 1000; then
+        echo "# after SIGTERM: exit code $code in $took ms"
         return 1
     fi
-    wait "$pid"
-    rc=$?
-    [ "$rc" = 0 ] || echo "# exit code $rc after SIGTERM"
-    [ "$rc" = 0 ]
 }
 
-e2e_start_display || fail "Xvfb starts"
+e2e_display || fail "Xvfb starts"
 while read -r line; do
     # shellcheck disable=SC2086 # the line is split as the daemon's shell splits it
     check "the program accepts: $line" accepted $line
@@ -187,7 +174,7 @@ check "the read-me says how to install, in Spanish and in English" \
 
 wrestool -x --raw --type=16 "$scr" >"$WORK/version.res" 2>/dev/null
 wrestool -x --raw --type=6 --name=1 "$scr" >"$WORK/strings.res" 2>/dev/null
-perl "$HERE/version_info.pl" "$WORK/version.res" "$WORK/strings.res" >"$WORK/version.txt" 2>&1
+bounded perl "$HERE/version_info.pl" "$WORK/version.res" "$WORK/strings.res" >"$WORK/version.txt" 2>&1
 sed 's/^/# resource: /' "$WORK/version.txt"
 info() { awk -v k="$1" 'index($0, k " ") == 1 { print substr($0, length(k) + 2); exit }' \
     "$WORK/version.txt"; }
