@@ -6,6 +6,8 @@
 //     so much slower than a graphics card), frames per second.
 //  3. Where the drawing time goes: each part of the frame ends with glFinish
 //     so its work is counted to it (this costs a little on its own).
+// Beside the time on the clock, the processor time of the whole process (all
+// of the renderer's threads), which is what a frame costs the machine.
 //
 // The frames follow the camera tour at a virtual 60 frames per second, so
 // the figures average over the views of the tour. Figures are printed, never
@@ -15,6 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <time.h>
 
 #include "common/asset_folder.h"
 #include "core/gl.h"
@@ -45,18 +49,30 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
+// Processor seconds of the whole process so far, all threads.
+double ProcessorSeconds() {
+    timespec now = {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
 // Time of each part of the drawing, summed over the measured frames.
 constexpr int kPartCount = 5;
 const char* const kPartNames[kPartCount] = {"sky and sun", "terrain and floor", "shadows",
                                             "character", "flush and present"};
 double partSeconds[kPartCount] = {};
+double partProcessor[kPartCount] = {};
 Clock::time_point partStart;
+double partProcessorStart = 0.0;
 
 void TimePart(ScenePart part) {
     glFinish();
     const Clock::time_point now = Clock::now();
+    const double processor = ProcessorSeconds();
     partSeconds[static_cast<int>(part)] += Seconds(partStart, now);
+    partProcessor[static_cast<int>(part)] += processor - partProcessorStart;
     partStart = now;
+    partProcessorStart = processor;
 }
 
 void Usage() {
@@ -130,40 +146,52 @@ int main(int argc, char** argv) {
         RenderFrame();
     }
     const Clock::time_point frameStart = Clock::now();
+    const double frameProcessorStart = ProcessorSeconds();
     for (int k = 0; k < frames; ++k) {
         NextVirtualFrame();
         RenderFrame();
     }
+    glFinish();
     const double frame = Seconds(frameStart, Clock::now()) / frames;
-    std::printf("whole frame at %dx%d, shadows %s: %.2f ms, %.1f frames per second (%d "
-                "frames)\n",
-                width, height, shadows ? "on" : "off", frame * 1e3, 1.0 / frame, frames);
+    const double frameProcessor = (ProcessorSeconds() - frameProcessorStart) / frames;
+    std::printf("whole frame at %dx%d, shadows %s: %.2f ms, %.1f frames per second, processor "
+                "%.2f ms (%d frames)\n",
+                width, height, shadows ? "on" : "off", frame * 1e3, 1.0 / frame,
+                frameProcessor * 1e3, frames);
 
     // 3. The parts, each finished before the next starts.
-    double clearAndUpdate = 0.0;
+    double clearAndUpdate = 0.0, clearAndUpdateProcessor = 0.0;
     scenePartHook = TimePart;
     for (int k = 0; k < frames; ++k) {
         NextVirtualFrame();
         const Clock::time_point start = Clock::now();
+        const double processorStart = ProcessorSeconds();
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         UpdateScene();
         glFinish();
         partStart = Clock::now();
+        partProcessorStart = ProcessorSeconds();
         clearAndUpdate += Seconds(start, partStart);
+        clearAndUpdateProcessor += partProcessorStart - processorStart;
         DrawScene();
     }
     scenePartHook = nullptr;
-    double total = clearAndUpdate;
-    for (double s : partSeconds)
-        total += s;
-    std::printf("where the time goes (each part finished with glFinish; %.2f ms per frame):\n",
-                total / frames * 1e3);
-    std::printf("  %-20s %8.3f ms  %5.1f %%\n", "clear and update", clearAndUpdate / frames * 1e3,
-                100.0 * clearAndUpdate / total);
+    double total = clearAndUpdate, totalProcessor = clearAndUpdateProcessor;
+    for (int p = 0; p < kPartCount; ++p) {
+        total += partSeconds[p];
+        totalProcessor += partProcessor[p];
+    }
+    std::printf("where the time goes (each part finished with glFinish; %.2f ms per frame, "
+                "processor %.2f ms):\n",
+                total / frames * 1e3, totalProcessor / frames * 1e3);
+    std::printf("  %-20s %8.3f ms  %5.1f %%  processor %8.3f ms\n", "clear and update",
+                clearAndUpdate / frames * 1e3, 100.0 * clearAndUpdate / total,
+                clearAndUpdateProcessor / frames * 1e3);
     for (int p = 0; p < kPartCount; ++p)
-        std::printf("  %-20s %8.3f ms  %5.1f %%\n", kPartNames[p], partSeconds[p] / frames * 1e3,
-                    100.0 * partSeconds[p] / total);
+        std::printf("  %-20s %8.3f ms  %5.1f %%  processor %8.3f ms\n", kPartNames[p],
+                    partSeconds[p] / frames * 1e3, 100.0 * partSeconds[p] / total,
+                    partProcessor[p] / frames * 1e3);
 
     ReleaseScene();
     return 0;
