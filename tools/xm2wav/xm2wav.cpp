@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "common/file_bytes.h"
+#include "common/little_endian.h"
 #include "music/mixer.h"
 #include "music/song_source.h"
 
@@ -43,50 +45,25 @@ void PrintUsage(FILE* out) {
                  kMinMixRate, kMaxMixRate);
 }
 
-bool ReadFile(const char* path, std::vector<uint8_t>& bytes) {
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
-        return false;
-    // A file of known size is read into room made once; a pipe, by pieces.
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        if (size > 0)
-            bytes.reserve(static_cast<size_t>(size));
-        std::rewind(file);
-    }
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
-}
-
-void PutU16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutU32(uint8_t* p, uint32_t v) {
-    PutU16(p, v);
-    PutU16(p + 2, v >> 16);
-}
-
 // The 44-byte header of a 16-bit stereo PCM WAV file of the given frames.
-void WavHeader(uint8_t* h, int32_t rate, uint64_t frames) {
+std::vector<uint8_t> WavHeader(int32_t rate, uint64_t frames) {
     const uint32_t dataBytes = static_cast<uint32_t>(frames * 4);
-    std::memcpy(h, "RIFF", 4);
-    PutU32(h + 4, 36 + dataBytes);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    PutU32(h + 16, 16);
-    PutU16(h + 20, 1); // PCM
-    PutU16(h + 22, 2); // stereo
-    PutU32(h + 24, static_cast<uint32_t>(rate));
-    PutU32(h + 28, static_cast<uint32_t>(rate) * 4);
-    PutU16(h + 32, 4);
-    PutU16(h + 34, 16);
-    std::memcpy(h + 36, "data", 4);
-    PutU32(h + 40, dataBytes);
+    std::vector<uint8_t> h;
+    const auto tag = [&h](const char* text) { h.insert(h.end(), text, text + 4); };
+    tag("RIFF");
+    common::PutLe32(h, 36 + dataBytes);
+    tag("WAVE");
+    tag("fmt ");
+    common::PutLe32(h, 16);
+    common::PutLe16(h, 1); // PCM
+    common::PutLe16(h, 2); // stereo
+    common::PutLe32(h, static_cast<uint32_t>(rate));
+    common::PutLe32(h, static_cast<uint32_t>(rate) * 4);
+    common::PutLe16(h, 4);
+    common::PutLe16(h, 16);
+    tag("data");
+    common::PutLe32(h, dataBytes);
+    return h;
 }
 
 struct Output {
@@ -226,7 +203,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<uint8_t> bytes;
-    if (!ReadFile(inPath, bytes)) {
+    if (!common::ReadWholeFile(inPath, bytes)) {
         std::fprintf(stderr, "xm2wav: cannot read %s: %s\n", inPath, std::strerror(errno));
         return 1;
     }
@@ -258,9 +235,8 @@ int main(int argc, char** argv) {
     out.untilEnd = seconds < 0;
     out.total = total;
     out.progress = isatty(fileno(stderr));
-    uint8_t header[44];
-    WavHeader(header, out.rate, 0);
-    out.failed = std::fwrite(header, 1, sizeof header, file) != sizeof header;
+    std::vector<uint8_t> header = WavHeader(out.rate, 0);
+    out.failed = std::fwrite(header.data(), 1, header.size(), file) != header.size();
     if (!out.failed) {
         RenderSong(song, out.total, WriteBlock, &out);
         WriteHeld(out);
@@ -268,9 +244,9 @@ int main(int argc, char** argv) {
             Report(out, true);
     }
     if (!out.failed) {
-        WavHeader(header, out.rate, static_cast<uint64_t>(out.written));
+        header = WavHeader(out.rate, static_cast<uint64_t>(out.written));
         out.failed = std::fseek(file, 0, SEEK_SET) != 0 ||
-                     std::fwrite(header, 1, sizeof header, file) != sizeof header;
+                     std::fwrite(header.data(), 1, header.size(), file) != header.size();
     }
     if (std::fclose(file) != 0)
         out.failed = true;
