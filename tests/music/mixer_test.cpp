@@ -307,20 +307,6 @@ SongPtr NoteSong(int rows, int tempo, uint8_t firstNote) {
     return LoadXm(xm);
 }
 
-// The first frames of song played alone from its start.
-std::vector<int16_t> Alone(Song* song, int64_t frames) {
-    std::vector<int16_t> out;
-    RenderSong(
-        song, frames,
-        [](const int16_t* pcm, int32_t count, void* user) {
-            auto* v = static_cast<std::vector<int16_t>*>(user);
-            v->insert(v->end(), pcm, pcm + 2 * count);
-            return true;
-        },
-        &out);
-    return out;
-}
-
 // What FillBlock makes of first with next following it (mixRing.handOverFrames
 // bound), block after block from first's start, at least `frames` frames.
 std::vector<int16_t> Followed(Song* first, Song* next, int64_t bound, int64_t frames) {
@@ -354,7 +340,7 @@ TEST_F(MixerTest, TheFollowingSongTakesOverAtTheFirstPassOrAtTheBoundWithoutAGap
     std::vector<int16_t> fromSilence = Followed(silent.get(), next.get(), aligned, aligned + after);
     fromSilence.erase(fromSilence.begin(), fromSilence.begin() + 2 * aligned);
     fromSilence.resize(2 * after);
-    ASSERT_TRUE(fromSilence == Alone(next.get(), after));
+    ASSERT_TRUE(fromSilence == RenderFrames(next.get(), after));
 
     struct Case {
         const char* what;
@@ -370,7 +356,7 @@ TEST_F(MixerTest, TheFollowingSongTakesOverAtTheFirstPassOrAtTheBoundWithoutAGap
         {"the bound before the pass", shortSong.get(), 5000, 6 * 882},
     };
     for (const Case& c : cases) {
-        const std::vector<int16_t> first = Alone(c.first, c.at);
+        const std::vector<int16_t> first = RenderFrames(c.first, c.at);
         const std::vector<int16_t> reference =
             Followed(silent.get(), next.get(), c.at, c.at + after);
         const std::vector<int16_t> out = Followed(c.first, next.get(), c.bound, c.at + after);

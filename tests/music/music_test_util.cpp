@@ -42,6 +42,19 @@ PcmHash RenderHash(Song* song, double seconds) {
     return hash;
 }
 
+std::vector<int16_t> RenderFrames(Song* song, int64_t frames) {
+    std::vector<int16_t> out;
+    RenderSong(
+        song, frames,
+        [](const int16_t* pcm, int32_t count, void* user) {
+            auto* v = static_cast<std::vector<int16_t>*>(user);
+            v->insert(v->end(), pcm, pcm + 2 * count);
+            return true;
+        },
+        &out);
+    return out;
+}
+
 void MixerTest::SetUp() {
     FreeMixRing();
     ASSERT_TRUE(SetMixRate(44100));

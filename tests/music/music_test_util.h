@@ -35,6 +35,10 @@ struct PcmHash {
 // hashes the frames; the mixer must be set up (MixerTest).
 PcmHash RenderHash(Song* song, double seconds);
 
+// The first frames of song from its start through the ring (RenderSong), as
+// interleaved stereo samples; the mixer must be set up.
+std::vector<int16_t> RenderFrames(Song* song, int64_t frames);
+
 // The mixer at 44,100 Hz with its ring; the song is detached afterwards.
 class MixerTest : public ::testing::Test {
   protected:

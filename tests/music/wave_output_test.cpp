@@ -125,17 +125,9 @@ int32_t NonSilentBlocks(const int16_t* ring) {
 
 // The first frames of a song, mixed block after block as a device would get them.
 std::vector<int16_t> Render(Song* song, int64_t frames) {
-    std::vector<int16_t> out;
     EXPECT_TRUE(SetMixRate(kMusicRate));
     EXPECT_TRUE(AllocateMixRing());
-    RenderSong(
-        song, frames,
-        [](const int16_t* pcm, int32_t count, void* user) {
-            auto* v = static_cast<std::vector<int16_t>*>(user);
-            v->insert(v->end(), pcm, pcm + 2 * count);
-            return true;
-        },
-        &out);
+    std::vector<int16_t> out = RenderFrames(song, frames);
     DetachSong();
     FreeMixRing();
     return out;
