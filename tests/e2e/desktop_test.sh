@@ -18,9 +18,7 @@ XPROBE=$NATIVE_BUILD/tests/native/xprobe
 XM2WAV=$NATIVE_BUILD/tools/xm2wav/xm2wav
 SONG=${SONG:-$E2E_TOP/build/assets/voxaresource-123.xm}
 e2e_work desktop "$NATIVE_BUILD/e2e"
-for file in "$TAZROSCR" "$XPROBE" "$XM2WAV" "$SONG"; do
-    [ -e "$file" ] || { echo "e2e: build the host preset first ($file)" >&2; exit 1; }
-done
+e2e_built "$TAZROSCR" "$XPROBE" "$XM2WAV" "$SONG"
 
 # A display of two screens.
 start_display 640x480x24 640x480x24 || exit 1

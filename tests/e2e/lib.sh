@@ -54,6 +54,15 @@ e2e_work() {
     TAZRO_WORK=$E2E_WORK
 }
 
+# e2e_built FILE...: ends the test with one line when a file the host build
+# makes is missing.
+e2e_built() {
+    local file
+    for file in "$@"; do
+        [ -e "$file" ] || { echo "e2e: build the host preset first ($file)" >&2; exit 1; }
+    done
+}
+
 # e2e_display: the display in E2E_DISPLAY when set (to reuse one), else a
 # virtual one of 1024 x 768.
 e2e_display() {

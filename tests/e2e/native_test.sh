@@ -16,9 +16,7 @@ XPROBE=$NATIVE_BUILD/tests/native/xprobe
 XM2WAV=$NATIVE_BUILD/tools/xm2wav/xm2wav
 SONG=${SONG:-$E2E_TOP/build/assets/voxaresource-123.xm}
 e2e_work native "$NATIVE_BUILD/e2e"
-for file in "$TAZROSCR" "$XPROBE" "$XM2WAV" "$SONG"; do
-    [ -e "$file" ] || { echo "e2e: build the host preset first ($file)" >&2; exit 1; }
-done
+e2e_built "$TAZROSCR" "$XPROBE" "$XM2WAV" "$SONG"
 e2e_display || exit 1
 echo "# $E2E_NAME (display $DISPLAY)"
 

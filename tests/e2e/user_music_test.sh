@@ -54,10 +54,8 @@ user_music_check() {
 }
 
 e2e_work user_music "$NATIVE_BUILD/e2e"
-for file in "$NATIVE_BUILD/tazroscr" "$NATIVE_BUILD/tools/xm2wav/xm2wav" \
-    "$NATIVE_BUILD/tests/music/write_test_song"; do
-    [ -e "$file" ] || { echo "e2e: build the host preset first ($file)" >&2; exit 1; }
-done
+e2e_built "$NATIVE_BUILD/tazroscr" "$NATIVE_BUILD/tools/xm2wav/xm2wav" \
+    "$NATIVE_BUILD/tests/music/write_test_song"
 e2e_display || exit 1
 echo "# $E2E_NAME (display $DISPLAY)"
 if start_sound "$E2E_WORK/pulse"; then

@@ -26,9 +26,7 @@ WORK=$E2E_TOP/build/e2e/$E2E_NAME
 HOME_DIR=$WORK/home
 MUSIC=${MUSIC_SECONDS:-10} # seconds of music played before the hack is deactivated
 
-for file in "$PROGRAM" "$XM2WAV"; do
-    [ -x "$file" ] || { echo "e2e: build the host preset first ($file)" >&2; exit 1; }
-done
+e2e_built "$PROGRAM" "$XM2WAV"
 [ "$(id -u)" = 0 ] || { echo "e2e: run as root (the test creates the daemon's user)" >&2; exit 1; }
 echo "# $E2E_NAME"
 
