@@ -9,7 +9,7 @@ void ApplyViewportProjection(int32_t width, int32_t height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     const double aspect = static_cast<double>(width) / static_cast<double>(height);
-    gluPerspective(kFieldOfViewDegrees, aspect, static_cast<double>(0.1f), 10000000.0);
+    gluPerspective(kFieldOfViewDegrees, aspect, kNearPlane, 10000000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }

@@ -5,6 +5,8 @@
 
 // The projection's vertical field of view, in degrees.
 inline constexpr double kFieldOfViewDegrees = 60.0;
+// The projection's near plane distance (single precision's 0.1).
+inline constexpr double kNearPlane = static_cast<double>(0.1f);
 // Print places text at eye-space (x - kPrintOffsetX, kPrintOffsetY - y).
 inline constexpr float kPrintOffsetX = 0.55f;
 inline constexpr float kPrintOffsetY = 0.4f;

@@ -10,12 +10,14 @@
 #include "core/settings.h"
 #include "core/shell_state.h"
 #include "glwindow/frame_timer.h"
+#include "glwindow/gl_state.h"
 #include "glwindow/tick_count.h"
 #include "scene/camera.h"
 #include "scene/scene_music.h"
 #include "scene/shadows.h"
 #include "scene/sky.h"
 #include "terrain/terrain_draw.h"
+#include "terrain/terrain_skyline.h"
 #include "terrain/textures.h"
 
 FrameRate frameRate;
@@ -24,6 +26,7 @@ TerrainNode* terrainRoot = nullptr;
 ScenePartHook scenePartHook = nullptr;
 SceneOverlay sceneOverlay = nullptr;
 bool skyBehindTerrain = false;
+bool skyCutUnderTerrain = true;
 
 namespace {
 
@@ -142,12 +145,14 @@ void UpdateScene() {
 
 namespace {
 
+Mat4 TerrainView() {
+    return BuildTerrainView(camera, meshes[headNode.meshIndex].position.y);
+}
+
 // Where the viewport magnifies the sky texture everywhere its mipmaps are
 // never read: it is then sampled without them, the same picture for less
 // work; a smaller viewport (a preview) keeps them.
-void ChooseSkyFilter() {
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
+void ChooseSkyFilter(const GLint (&viewport)[4]) {
     const GLint filter =
         SkyTextureMagnified(skyTexelsPerRadian, viewport[3]) ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR;
     const int32_t slot = meshes[domeNode.meshIndex].material;
@@ -158,10 +163,24 @@ void ChooseSkyFilter() {
     skyMinFilter = filter;
 }
 
+// The sky and the sun over the rows the terrain may leave uncovered: the
+// scissor drops the dome's fragments below them, all of which the terrain
+// hides (drawn first) or the depth test rejects (drawn behind).
 void DrawSceneSky(bool behind) {
-    ChooseSkyFilter();
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    ChooseSkyFilter(viewport);
+    const int32_t row = skyCutUnderTerrain
+                            ? LowestSkyRow(terrainRoot, TerrainView(), kFieldOfViewDegrees,
+                                           kNearPlane, viewport[2], viewport[3])
+                            : 0;
+    if (row > 0) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(viewport[0], viewport[1] + row, viewport[2], viewport[3] - row);
+    }
     DrawSky(BuildSkyView(camera.characterView), DrawDome, nullptr, textureSlots[kSunGlowSlot],
             textureSlots[kSunHaloSlot], behind);
+    glDisable(GL_SCISSOR_TEST);
 }
 
 // The terrain: opaque, depth-tested and written, back faces culled (the
@@ -172,7 +191,7 @@ void DrawSceneTerrain() {
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glDisable(GL_BLEND);
-    glLoadMatrixf(BuildTerrainView(camera, meshes[headNode.meshIndex].position.y).m);
+    glLoadMatrixf(TerrainView().m);
     DrawTerrainPasses(terrainRoot, textureSlots[FloorSlot(settings.nSuelo)], bodyNode.local);
 }
 

@@ -34,6 +34,11 @@ extern TerrainNode* terrainRoot;
 extern bool skyBehindTerrain;
 inline constexpr int kSkyBehindTerrainDepthBits = 24;
 
+// Whether the sky is drawn only on the rows above the lowest one it can show
+// on (LowestSkyRow): below it the terrain fills the window's width, so the
+// picture is the same with less shading. On unless a test compares.
+extern bool skyCutUnderTerrain;
+
 // The character walks along -x at this many scene units per second.
 inline constexpr float kWalkSpeed = 50.0f;
 // The body's walked translation is brought back by this many units whenever
