@@ -42,6 +42,9 @@ float walkStartX = 0.0f;
 float skyTexelsPerRadian = 0.0f;
 GLint skyMinFilter = GL_LINEAR_MIPMAP_LINEAR;
 
+// The sky's lowest row is worked out every frame in this space.
+SkylineScratch skylineScratch;
+
 void ClearColourBuffer() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -172,7 +175,7 @@ void DrawSceneSky(bool behind) {
     ChooseSkyFilter(viewport);
     const int32_t row = skyCutUnderTerrain
                             ? LowestSkyRow(terrainRoot, TerrainView(), kFieldOfViewDegrees,
-                                           kNearPlane, viewport[2], viewport[3])
+                                           kNearPlane, viewport[2], viewport[3], skylineScratch)
                             : 0;
     if (row > 0) {
         glEnable(GL_SCISSOR_TEST);

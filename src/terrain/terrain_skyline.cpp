@@ -25,11 +25,6 @@ struct Seen {
     double row;
 };
 
-// An interval of horizontal directions (tangents) covered up to a row.
-struct Cover {
-    double from, to, row;
-};
-
 bool SeeWorldPoint(const Eye& eye, const Vec3& p, Seen& seen) {
     const Mat4& v = *eye.view;
     const double zEye = v[2] * p.x + v[6] * p.y + v[10] * p.z + v[14];
@@ -45,17 +40,17 @@ bool SeeWorldPoint(const Eye& eye, const Vec3& p, Seen& seen) {
     return true;
 }
 
-void AddEdge(const Eye& eye, const Vec3& a, const Vec3& b, std::vector<Cover>& covers) {
+void AddEdge(const Eye& eye, const Vec3& a, const Vec3& b, std::vector<SkylineCover>& covers) {
     Seen sa, sb;
     if (!SeeWorldPoint(eye, a, sa) || !SeeWorldPoint(eye, b, sb))
         return;
-    covers.push_back(Cover{std::min(sa.along, sb.along), std::max(sa.along, sb.along),
-                           std::min(sa.row, sb.row)});
+    covers.push_back(SkylineCover{std::min(sa.along, sb.along), std::max(sa.along, sb.along),
+                                  std::min(sa.row, sb.row)});
 }
 
 // The edges of every leaf as drawn: its four sides and the diagonal from
 // corner 1 to corner 3; the leaves at the origin lie flat at height 0.
-void AddLeafEdges(const Eye& eye, const TerrainNode* node, std::vector<Cover>& covers) {
+void AddLeafEdges(const Eye& eye, const TerrainNode* node, std::vector<SkylineCover>& covers) {
     if (node == nullptr)
         return;
     if (!IsTerrainLeaf(*node)) {
@@ -77,9 +72,24 @@ void AddLeafEdges(const Eye& eye, const TerrainNode* node, std::vector<Cover>& c
 // piece between two interval ends takes the highest cover spanning it: the
 // covers are laid highest first, each piece once (a union-find of the next
 // piece not yet laid).
-double LowestCoveredRow(std::vector<Cover>& covers, double from, double to) {
-    std::vector<double> ends{from, to};
-    for (const Cover& c : covers) {
+size_t CountLeaves(const TerrainNode* node) {
+    if (node == nullptr)
+        return 0;
+    if (IsTerrainLeaf(*node))
+        return 1;
+    size_t count = 0;
+    for (const TerrainNode* child : node->children)
+        count += CountLeaves(child);
+    return count;
+}
+
+double LowestCoveredRow(SkylineScratch& scratch, double from, double to) {
+    std::vector<SkylineCover>& covers = scratch.covers;
+    std::vector<double>& ends = scratch.ends;
+    ends.clear();
+    ends.push_back(from);
+    ends.push_back(to);
+    for (const SkylineCover& c : covers) {
         if (c.from > from && c.from < to)
             ends.push_back(c.from);
         if (c.to > from && c.to < to)
@@ -90,8 +100,10 @@ double LowestCoveredRow(std::vector<Cover>& covers, double from, double to) {
     if (ends.size() < 2)
         return -INFINITY;
     const size_t pieces = ends.size() - 1;
-    std::vector<double> row(pieces, -INFINITY);
-    std::vector<size_t> next(pieces + 1);
+    std::vector<double>& rows = scratch.rows;
+    std::vector<size_t>& next = scratch.next;
+    rows.assign(pieces, -INFINITY);
+    next.resize(pieces + 1);
     std::iota(next.begin(), next.end(), size_t{0});
     const auto findNext = [&next](size_t i) {
         while (next[i] != i) {
@@ -101,8 +113,8 @@ double LowestCoveredRow(std::vector<Cover>& covers, double from, double to) {
         return i;
     };
     std::sort(covers.begin(), covers.end(),
-              [](const Cover& a, const Cover& b) { return a.row > b.row; });
-    for (const Cover& c : covers) {
+              [](const SkylineCover& a, const SkylineCover& b) { return a.row > b.row; });
+    for (const SkylineCover& c : covers) {
         if (c.to <= from || c.from >= to)
             continue;
         const size_t first =
@@ -110,17 +122,23 @@ double LowestCoveredRow(std::vector<Cover>& covers, double from, double to) {
         const size_t last =
             std::lower_bound(ends.begin(), ends.end(), std::min(c.to, to)) - ends.begin();
         for (size_t i = findNext(first); i < last; i = findNext(i)) {
-            row[i] = c.row;
+            rows[i] = c.row;
             next[i] = i + 1;
         }
     }
-    return *std::min_element(row.begin(), row.end());
+    return *std::min_element(rows.begin(), rows.end());
 }
 
 } // namespace
 
 int32_t LowestSkyRow(const TerrainNode* root, const Mat4& view, double fieldOfViewDegrees,
                      double nearPlane, int32_t width, int32_t height) {
+    SkylineScratch scratch;
+    return LowestSkyRow(root, view, fieldOfViewDegrees, nearPlane, width, height, scratch);
+}
+
+int32_t LowestSkyRow(const TerrainNode* root, const Mat4& view, double fieldOfViewDegrees,
+                     double nearPlane, int32_t width, int32_t height, SkylineScratch& scratch) {
     if (root == nullptr || width <= 0 || height <= 0)
         return 0;
     // No roll (the right axis level) and the up axis well above level: the
@@ -178,10 +196,15 @@ int32_t LowestSkyRow(const TerrainNode* root, const Mat4& view, double fieldOfVi
             to = std::max(to, along);
         }
 
-    std::vector<Cover> covers;
-    covers.reserve(1536);
-    AddLeafEdges(eye, root, covers);
-    const double row = LowestCoveredRow(covers, from, to);
+    // Five edges a leaf, two ends an edge: room for all of them once.
+    const size_t most = 5 * CountLeaves(root);
+    scratch.covers.reserve(most);
+    scratch.ends.reserve(2 * most + 2);
+    scratch.rows.reserve(2 * most + 1);
+    scratch.next.reserve(2 * most + 2);
+    scratch.covers.clear();
+    AddLeafEdges(eye, root, scratch.covers);
+    const double row = LowestCoveredRow(scratch, from, to);
     if (!(row > kSkylineMarginRows))
         return 0;
     return static_cast<int32_t>(std::min<double>(std::floor(row) - kSkylineMarginRows, height));

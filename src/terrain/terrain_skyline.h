@@ -16,7 +16,9 @@
 // drawn above that row alone gives the same picture.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/math3d.h"
 #include "terrain/terrain.h"
@@ -24,6 +26,21 @@
 // Rows kept below the computed one against rounding in the renderer's
 // projection and rasterisation.
 inline constexpr int32_t kSkylineMarginRows = 2;
+
+// An interval of horizontal directions (tangents from the forward one)
+// covered up to a window row.
+struct SkylineCover {
+    double from, to, row;
+};
+
+// Working space of LowestSkyRow, kept by a caller that computes it every
+// frame: it is sized once for every edge of the terrain and reused, so that
+// later frames allocate nothing.
+struct SkylineScratch {
+    std::vector<SkylineCover> covers;
+    std::vector<double> ends, rows;
+    std::vector<size_t> next;
+};
 
 // The lowest window row (0 at the bottom, as the viewport counts) on which
 // the sky can show in a width x height viewport with the terrain of root
@@ -33,5 +50,8 @@ inline constexpr int32_t kSkylineMarginRows = 2;
 // shown: no terrain, a camera with roll, looking near straight up or down,
 // an eye outside the terrain's square or not above its surface, or a part of
 // the window's width that no terrain edge covers.
+int32_t LowestSkyRow(const TerrainNode* root, const Mat4& view, double fieldOfViewDegrees,
+                     double nearPlane, int32_t width, int32_t height, SkylineScratch& scratch);
+// The same with working space of its own.
 int32_t LowestSkyRow(const TerrainNode* root, const Mat4& view, double fieldOfViewDegrees,
                      double nearPlane, int32_t width, int32_t height);
