@@ -13,7 +13,7 @@
 # Needs the host and Windows builds (scripts/build.sh); --peers needs only the
 # host build. A benchmark, not a test: it prints figures and judges nothing.
 # Usage: scripts/measure_native.sh [SECONDS]
-#        scripts/measure_native.sh --peers [SECONDS]
+#        scripts/measure_native.sh --peers [SECONDS [ROUNDS]]
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 top=$PWD
@@ -26,17 +26,19 @@ top=$PWD
 # renderer), one after the other, at 30 frames per second. For each: frames
 # per second, processor seconds per second (user and system, all threads,
 # from /proc) and processor milliseconds per frame, over SECONDS after three
-# seconds of start-up, in three rounds; then each program's median, the
-# peers' median per frame and our ratio to it. $TAZROSCR names another build
-# of ours to measure.
+# seconds of start-up, in ROUNDS rounds (3 by default); then each program's
+# median and its spread over the rounds (lowest to highest), the peers'
+# median per frame and our ratio to it. On a shared or virtual machine the
+# peers' figures alone can move by twice between rounds: more rounds give a
+# steadier median. $TAZROSCR names another build of ours to measure.
 # A small library preloaded into each program paces and counts its frames
 # at its buffer swaps (glXSwapBuffers; eglSwapBuffers, which the hacks draw
 # through): after each swap it sleeps to the next thirtieth of a second and
 # counts the frame in a shared file. Every program runs with --delay 0, so
 # the same pacing holds them all to the same rate (the hacks sleep their
 # --delay after each frame, ours counts it from the frame's start).
-peers_measure() { # SECONDS
-    local seconds=$1 peers="gears atlantis glmatrix flyingtoasters"
+peers_measure() { # SECONDS ROUNDS
+    local seconds=$1 rounds=$2 round peers="gears atlantis glmatrix flyingtoasters"
     local hackdir=/usr/libexec/xscreensaver native=${TAZROSCR:-$top/build/host/tazroscr}
     local work=$top/build/measure-peers
     [ -x "$native" ] || { echo "measure: build first ($native)" >&2; return 1; }
@@ -147,11 +149,11 @@ SWAPCOUNT
     }
 
     echo "Processor time per frame, each program alone with --root on a 1024 x 768 display,"
-    echo "30 frames per second, $seconds s a run; $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "30 frames per second, $seconds s a run, $rounds rounds; $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
     printf '%-24s %6s %12s %14s\n' program fps "cpu s per s" "cpu ms/frame"
     local peer figures results=$work/results.txt
     : >"$results"
-    for _ in 1 2 3; do
+    for ((round = 0; round < rounds; round++)); do
         peers_run "$seconds" "$native" --root --no-musica --delay 0
         echo "tazroscr $PEERS_LINE" >>"$results"
         read -ra figures <<<"$PEERS_LINE"
@@ -165,20 +167,21 @@ SWAPCOUNT
         done
     done
     stop_pid "$XVFB_PID"
-    # Each program's median over the rounds, then the peers' median.
+    # Each program's median and spread over the rounds, then the peers' median.
     perl -e 'my %ms; while (<>) { my ($p, $fps, $cps, $ms) = split; push @{$ms{$p}}, $ms }
         sub median { my @v = sort { $a <=> $b } @_; my $n = @v;
             $n % 2 ? $v[$n / 2] : ($v[$n / 2 - 1] + $v[$n / 2]) / 2 }
+        sub figure { my @v = sort { $a <=> $b } @{$ms{$_[0]}};
+            sprintf "%s %.2f (%.2f-%.2f)", $_[0], median(@v), $v[0], $v[-1] }
         my @names = grep { $_ ne "tazroscr" } sort keys %ms;
         exit 0 unless @names && $ms{tazroscr};
         my ($ours, $peer) = (median(@{$ms{tazroscr}}), median(map { median(@{$ms{$_}}) } @names));
-        printf "median per frame: tazroscr %.2f ms; %s; the peers %.2f ms; ratio %.2f\n", $ours,
-            join(", ", map { sprintf "%s %.2f", $_, median(@{$ms{$_}}) } @names), $peer,
-            $ours / $peer' \
+        printf "median per frame, ms (spread): %s; %s; the peers %.2f; ratio %.2f\n",
+            figure("tazroscr"), join(", ", map { figure($_) } @names), $peer, $ours / $peer' \
         "$results"
 }
 if [ "${1:-}" = --peers ]; then
-    peers_measure "${2:-10}"
+    peers_measure "${2:-10}" "${3:-3}"
     exit
 fi
 # --- End of the comparison with XScreenSaver's GL hacks -------------------
@@ -255,4 +258,4 @@ else
 fi
 stop_pid "$pid"
 
-peers_measure "$seconds"
+peers_measure "$seconds" 3
