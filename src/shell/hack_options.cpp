@@ -76,15 +76,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n';
 }
 
-bool IsFloorId(int32_t id) {
-    if (floorList.entries.empty())
-        BuildNameLists();
-    for (const NameEntry& entry : floorList.entries)
-        if (entry.id == id)
-            return true;
-    return false;
-}
-
 } // namespace
 
 bool ParseWindowId(const char* text, uint32_t& id) {

@@ -79,15 +79,6 @@ bool ParseSeconds(const Part& part, double& out) {
     return true;
 }
 
-bool IsFloorId(int32_t id) {
-    if (floorList.entries.empty())
-        BuildNameLists();
-    for (const NameEntry& entry : floorList.entries)
-        if (entry.id == id)
-            return true;
-    return false;
-}
-
 // Applies one part. False, with message filled, when its value is refused.
 bool ApplyPart(const Part& part, PageOptions& options, Settings& s, char* message,
                size_t messageSize) {

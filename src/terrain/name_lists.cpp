@@ -8,3 +8,12 @@ void BuildNameLists() {
     // Floor ids are the texture slots the floor is drawn with, not positions.
     floorList.entries = {{2, "Seco"}, {8, "Lava"}};
 }
+
+bool IsFloorId(int32_t id) {
+    if (floorList.entries.empty())
+        BuildNameLists();
+    for (const NameEntry& entry : floorList.entries)
+        if (entry.id == id)
+            return true;
+    return false;
+}

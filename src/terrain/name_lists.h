@@ -22,3 +22,7 @@ extern NameList cameraList;
 // Builds both lists: cameras (0, "Estandar"); floors (2, "Seco"), (8, "Lava").
 // Calling it again rebuilds them rather than adding entries.
 void BuildNameLists();
+
+// Whether id is one of the floor list's ids (building the lists first when
+// they are still empty): the floors an option or a page may name.
+bool IsFloorId(int32_t id);
